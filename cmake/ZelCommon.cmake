@@ -1,0 +1,78 @@
+# Project-wide build settings and helpers shared by every subsystem.
+#
+# Three builds use this tree:
+#   native  - plain g++ with ASan/UBSan: the platform-free code and its unit tests
+#   win64   - MinGW x86_64: everything; the Windows tests run under Wine
+#   win32   - MinGW i686: everything, built and linked only
+include(CTest)
+
+set(ZEL_ROOT ${CMAKE_SOURCE_DIR})
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+if(WIN32)
+  set(ZEL_WINDOWS ON)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+  # Windows tests run only where the programs can run: the 64-bit build under Wine.
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(ZEL_RUN_WINDOWS_TESTS ON)
+  else()
+    set(ZEL_RUN_WINDOWS_TESTS OFF)
+  endif()
+else()
+  set(ZEL_WINDOWS OFF)
+  option(ZEL_SANITIZE "Build the native code with ASan and UBSan" ON)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  if(ZEL_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+# GoogleTest from Debian's source package, built with this build's compiler and flags.
+set(ZEL_GTEST_SRC /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${ZEL_GTEST_SRC} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+
+# zel_test(NAME <target> SOURCES ... LIBS ... [WINE] [TIMEOUT s] [LABELS ...])
+# Builds a GoogleTest program and registers it with CTest. A run passes only
+# when GoogleTest's own summary says so: a program that crashes and still
+# exits 0 (as Wine sometimes lets it) fails.
+function(zel_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest_main)
+  if(ZEL_WINDOWS AND NOT ZEL_RUN_WINDOWS_TESTS)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] [0-9]+ test"
+    FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]"
+    LABELS "${T_LABELS}")
+endfunction()
+
+# zel_script_test(NAME <name> COMMAND ... [TIMEOUT s]): a test driven by a
+# script (service control, end-to-end runs). It must print "N passed, 0 failed".
+function(zel_script_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  if(NOT ZEL_RUN_WINDOWS_TESTS)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${T_COMMAND})
+  set_tests_properties(${T_NAME} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    PASS_REGULAR_EXPRESSION "[0-9]+ passed, 0 failed"
+    LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,98 @@
+# Shared settings and helpers for the project's scripts. Source it; do not run it.
+# Every path can be overridden from the environment so that several work trees
+# (or several people on one machine) keep separate builds and Wine prefixes.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_ROOT=${BUILD_ROOT:-$ROOT/build}
+OUT=${OUT:-$ROOT/out}
+export WINEPREFIX=${WINEPREFIX:-$OUT/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;powrprof=n,b"}
+export WINEARCH=win64
+
+PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum
+)
+
+log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+
+# Installs the Debian packages the project needs; a no-op when all are present.
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Runs a command with a time limit, killing its whole process group on expiry.
+bounded() { timeout --kill-after=10 "$@"; }
+
+# Starts a persistent wineserver for this prefix (cheap warm starts of every exe).
+wine_up() { wineserver -p >/dev/null 2>&1 || true; }
+wine_down() { wineserver -k >/dev/null 2>&1 || true; }
+
+# Creates the project's Wine prefix once: crash dialog off, fonts copied.
+ensure_prefix() {
+  local stamp=$WINEPREFIX/.zel-prefix-ready
+  [ -f "$stamp" ] && return 0
+  log "creating Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  bounded 300 wineboot -i >/dev/null 2>&1
+  bounded 60 wineserver -w || true
+  bounded 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
+  cp -f /usr/share/fonts/truetype/nanum/NanumGothic*.ttf "$fonts/" 2>/dev/null || true
+  bounded 60 wineserver -w || true
+  touch "$stamp"
+}
+
+# Finds a free X display number and starts Xvfb on it; sets DISPLAY and XVFB_PID.
+start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+      XVFB_PID=$!
+      export DISPLAY=":$n"
+      local i
+      for i in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+      done
+    fi
+  done
+  log "no free X display"; return 1
+}
+stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null || true; XVFB_PID=; }
+
+WIN64_BIN=$BUILD_ROOT/win64/bin
+
+# Installs the emulated notebook (WMI provider, audio, power) into the prefix,
+# the way the notebook's platform would have it, and resets its state.
+install_emulator() {
+  bounded 120 wine "$WIN64_BIN/emuctl.exe" install
+}
+
+# Brings up everything the Windows tests and the demo run on: prefix,
+# persistent wineserver, X display, emulated notebook. Pair with session_down.
+session_up() {
+  ensure_prefix
+  wine_up
+  start_xvfb
+  install_emulator
+}
+session_down() {
+  wine_down
+  stop_xvfb
+}
