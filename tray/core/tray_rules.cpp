@@ -16,7 +16,7 @@ std::string BesideProgram(std::string_view directory, std::string_view relativeN
     return path;
 }
 
-std::string SelectLanguageSection(std::uint16_t uiLanguage, const LanguageLookup& lookup) {
+std::string ChooseLanguageSection(std::uint16_t uiLanguage, const LanguageLookup& lookup) {
     std::string section = std::to_string(uiLanguage);
     if (lookup(section, kProbeKey).empty()) section = kFallbackSection;
     return section;
@@ -41,6 +41,15 @@ std::vector<int> TrayMenuItems(bool presetActive, std::string_view storedPath) {
     items.push_back(kMenuAbout);
     items.push_back(kMenuExit);
     return items;
+}
+
+const char* MenuItemTextKey(int itemId) {
+    switch (itemId) {
+    case kMenuUserDefine: return "IDS_MENUITEM_USERDEFINE";
+    case kMenuAbout: return "IDS_MENUITEM_ABOUT";
+    case kMenuExit: return "IDS_MENUITEM_EXIT";
+    default: return "";
+    }
 }
 
 std::string ProductVersionLabel(const std::optional<std::string>& registryText) {

@@ -35,7 +35,7 @@ using LanguageLookup = std::function<std::string(const std::string& section, con
 
 // The section named by the UI language, or "1033" when that section has no
 // (or an empty) probe text: a section is used whole or not at all.
-std::string SelectLanguageSection(std::uint16_t uiLanguage, const LanguageLookup& lookup);
+std::string ChooseLanguageSection(std::uint16_t uiLanguage, const LanguageLookup& lookup);
 
 // ---- Settings ----
 
@@ -60,6 +60,9 @@ inline constexpr int kMenuExit = 336;
 // The items of the tray menu, top to bottom. The user-defined key item shows
 // only without a preset file and with a program chosen.
 std::vector<int> TrayMenuItems(bool presetActive, std::string_view storedPath);
+
+// The language-table key of a tray menu item's text.
+const char* MenuItemTextKey(int itemId);
 
 // ---- About box ----
 

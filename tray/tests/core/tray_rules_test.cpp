@@ -27,7 +27,7 @@ TEST(TrayRules, LanguageSectionFallsBackWhole) {
     };
     struct Case { std::uint16_t lang; const char* section; };
     const Case cases[] = {{1042, "1042"}, {1028, "1033"}, {1041, "1033"}, {1036, "1033"}, {1033, "1033"}};
-    for (const auto& c : cases) EXPECT_EQ(vx::SelectLanguageSection(c.lang, LookupIn(table)), c.section) << c.lang;
+    for (const auto& c : cases) EXPECT_EQ(vx::ChooseLanguageSection(c.lang, LookupIn(table)), c.section) << c.lang;
 }
 
 TEST(TrayRules, ProgramDirectoryAndFilesBesideIt) {

@@ -1,0 +1,37 @@
+// Small helpers for the Windows tests: run a program from the test's own
+// directory and capture its output, or keep the command service running for
+// the length of a test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vxtest {
+
+// The directory of the running test program, with a trailing backslash.
+std::string BinDir();
+
+// Runs "BinDir()program args", waits at most timeoutMs, returns its exit code
+// (-1 when it could not run or did not end in time) and its standard output.
+int Run(const std::string& program, const std::string& args, std::string* output = nullptr, DWORD timeoutMs = 30000);
+
+// The emulated EC, through its command-line tool.
+unsigned EcGet(const char* reg);
+void EcSet(const char* reg, unsigned value);
+
+// Harrowd.exe -debug serving the command pipe while the object lives.
+class ServiceRun {
+public:
+    ServiceRun();
+    ~ServiceRun();
+    ServiceRun(const ServiceRun&) = delete;
+    ServiceRun& operator=(const ServiceRun&) = delete;
+    bool Serving() const { return m_serving; }
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    bool m_serving = false;
+};
+
+}  // namespace vxtest

@@ -1,0 +1,107 @@
+// The tray program's main control window: a hidden dialog that carries the
+// notification-area icon and its menu, receives every event the program
+// reacts to, runs the timers and performs the start and stop sequences.
+#pragma once
+
+#include "Brindle.h"
+#include "activity_log.h"
+#include "dialog_base.h"
+#include "handles.h"
+#include "settings.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace vx {
+
+// Window messages of the main window.
+inline constexpr UINT WM_TRAYICON = WM_USER + 1;
+inline constexpr UINT WM_VOLUME_NOTIFY = WM_USER + 107;
+inline constexpr UINT WM_BRIGHTNESS_NOTIFY = WM_USER + 109;
+
+// Timers, all on the main window.
+inline constexpr UINT_PTR kTimerHideMainWindow = 900;  // 500 ms after start
+inline constexpr UINT_PTR kTimerOsdCentre = 905;       // OSD kinds 3, 1, 4, 5: 2000 ms
+inline constexpr UINT_PTR kTimerOsdDevice = 906;
+inline constexpr UINT_PTR kTimerOsdSecondDevice = 907;
+inline constexpr UINT_PTR kTimerOsdLevelBar = 909;
+inline constexpr UINT_PTR kTimerVolumeSuppression = 908;  // 3000 ms after a resume
+
+inline constexpr char kMainWindowTitle[] = "Corvane";
+inline constexpr UINT kTrayIconId = 1;
+
+class CVorlixDlg : public CDialogBase {
+public:
+    // Creates the bridge object (COM for this thread) and opens the log file.
+    CVorlixDlg();
+    ~CVorlixDlg() override;
+
+    // The running main window, for the program's other windows and callbacks.
+    static CVorlixDlg* MainWindow() { return s_mainWindow; }
+
+    bool LoggingOn() const { return m_loggingOn; }
+    void SetLoggingOn(bool on) { m_loggingOn = on; }
+    bool FirmwareReportsStates() const { return m_firmwareReportsStates; }
+
+    // Appends a line to the activity log while logging is on.
+    void WriteLogLine(int kind, const std::string& text);
+
+    // Handles every message already waiting in this thread's queue.
+    void PumpPendingMessages();
+
+protected:
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    BOOL OnInitDialog();
+    void OnCommand(WPARAM wParam);
+    void OnTimer(UINT_PTR id);
+    void OnPowerBroadcast(WPARAM event, LPARAM data);
+    void OnTrayIcon(LPARAM mouseMessage);
+    bool OnPaintMinimised();
+    void Cleanup();
+
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void ShowTrayMenu();
+    void OpenAboutBox();
+
+    void StartTimer(UINT_PTR id, UINT period);
+    void StopTimer(UINT_PTR id);
+    UINT_PTR& TimerHandle(UINT_PTR id);
+
+    static CVorlixDlg* s_mainWindow;
+
+    LanguageSelection m_language;
+
+    bool m_onMainsPower = false;
+    bool m_wirelessOsdShown = false;
+    bool m_userDefinePreset = false;
+    bool m_userDefineDialogOpen = false;
+    bool m_aboutOpen = false;
+    bool m_loggingOn = false;
+    bool m_firmwareReportsStates = false;
+
+    NOTIFYICONDATAA m_trayIcon = {};
+    LONG m_volumeSuppressed = 0;
+    LONG m_skipNextBrightnessOsd = 0;
+    HICON m_hIcon = nullptr;
+    HICON m_hSmallIcon = nullptr;
+
+    // The bridge object comes before the log: COM is initialised first and
+    // uninitialised last.
+    CBrindle m_bridge;
+    CVXActivityLog m_log;
+
+    // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909.
+    UINT_PTR m_timers[6] = {};
+
+    UINT m_kbHookMessage = 0;
+    UINT m_taskbarCreatedMessage = 0;
+    UINT m_testLogMessage = 0;
+    UniquePowerNotify m_powerNotify;
+    bool m_cleanedUp = false;
+};
+
+}  // namespace vx
