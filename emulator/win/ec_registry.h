@@ -1,0 +1,34 @@
+// The EC registers kept in the Wine prefix's registry, so every process of a
+// run (the service under services.exe, the tray program, tests, emuctl) sees
+// one state. A named mutex serialises read-modify-write sequences.
+#pragma once
+
+#include <windows.h>
+
+#include "ec.h"
+
+namespace emu {
+
+// HKLM\Software\EmulatedNotebook: the emulator's own settings.
+inline constexpr wchar_t kEmulatorKey[] = L"Software\\EmulatedNotebook";
+// HKLM\Software\EmulatedNotebook\EC: one REG_DWORD per register, by name.
+inline constexpr wchar_t kEcKey[] = L"Software\\EmulatedNotebook\\EC";
+inline constexpr wchar_t kEcMutex[] = L"Global\\EmulatedNotebookEcLock";
+
+class RegistryEcBackend final : public EcBackend {
+ public:
+  RegistryEcBackend();
+  ~RegistryEcBackend() override;
+  RegistryEcBackend(const RegistryEcBackend&) = delete;
+  RegistryEcBackend& operator=(const RegistryEcBackend&) = delete;
+
+  bool lock() override;
+  void unlock() override;
+  Load load(Register reg, std::uint32_t& value) override;
+  bool store(Register reg, std::uint32_t value) override;
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+
+}  // namespace emu

@@ -1,0 +1,26 @@
+// Installing the emulated firmware's WMI provider into the Wine prefix the
+// way the notebook's platform would have it: the DLL in the system folder
+// and registered as the WMI locator in place of Wine's.
+#pragma once
+
+#include <string>
+
+namespace emu {
+
+inline constexpr wchar_t kLocatorServerKey[] =
+    L"Software\\Classes\\CLSID\\{4590F811-1D3A-11D0-891F-00AA004B2E24}\\InprocServer32";
+inline constexpr wchar_t kProviderDll[] = L"emuwmi.dll";
+
+// The DLL currently registered as the WMI locator, empty when none is.
+std::wstring registeredLocator();
+
+// Copies sourceDll into the system folder (unless an identical copy is
+// there) and registers it as the locator, remembering the previous
+// registration. On failure returns false with a message in error.
+bool installProvider(const std::wstring& sourceDll, std::wstring& installedPath,
+                     std::wstring& error);
+
+// Registers the remembered (or Wine's usual) locator DLL again.
+bool uninstallProvider(std::wstring& restoredPath, std::wstring& error);
+
+}  // namespace emu

@@ -1,0 +1,274 @@
+#include "services.h"
+
+#include <new>
+
+#include "enumerator.h"
+#include "object.h"
+#include "text.h"
+#include "variant.h"
+#include "wide.h"
+
+namespace emu {
+namespace {
+
+std::string computerName() {
+  wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(buf, &n) ? toUtf8({buf, n}) : std::string(".");
+}
+
+std::string bstrText(const BSTR b) { return b ? toUtf8({b, SysStringLen(b)}) : std::string(); }
+
+// The outcome of a synchronous call, for callers that ask for one.
+class CallResult final : public ComObject<IWbemCallResult, ClientSecurity> {
+ public:
+  CallResult(HRESULT status, IWbemClassObject* object, std::string text)
+      : status_(status), object_(ComPtr<IWbemClassObject>::share(object)), text_(std::move(text)) {}
+
+  HRESULT STDMETHODCALLTYPE GetResultObject(LONG, IWbemClassObject** ppResultObject) override {
+    if (!ppResultObject) return WBEM_E_INVALID_PARAMETER;
+    *ppResultObject = nullptr;
+    if (FAILED(status_)) return status_;
+    if (!object_) return WBEM_E_INVALID_OPERATION;
+    return object_->Clone(ppResultObject);
+  }
+  HRESULT STDMETHODCALLTYPE GetResultString(LONG, BSTR* pstrResultString) override {
+    if (!pstrResultString) return WBEM_E_INVALID_PARAMETER;
+    *pstrResultString = nullptr;
+    if (FAILED(status_)) return status_;
+    if (text_.empty()) return WBEM_E_INVALID_OPERATION;
+    *pstrResultString = SysAllocString(toWide(text_).c_str());
+    return *pstrResultString ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE GetResultServices(LONG, IWbemServices** ppServices) override {
+    if (ppServices) *ppServices = nullptr;
+    return WBEM_E_INVALID_OPERATION;
+  }
+  HRESULT STDMETHODCALLTYPE GetCallStatus(LONG, LONG* plStatus) override {
+    if (!plStatus) return WBEM_E_INVALID_PARAMETER;
+    *plStatus = status_;
+    return WBEM_S_NO_ERROR;
+  }
+
+ private:
+  const HRESULT status_;
+  ComPtr<IWbemClassObject> object_;
+  const std::string text_;
+};
+
+void giveCallResult(IWbemCallResult** pp, HRESULT status, IWbemClassObject* obj, std::string text) {
+  if (pp) *pp = new (std::nothrow) CallResult(status, obj, std::move(text));
+}
+
+HRESULT putOutcomeStatus(PutOutcome o) {
+  switch (o) {
+    case PutOutcome::Write: return WBEM_S_NO_ERROR;
+    case PutOutcome::NotFound: return WBEM_E_NOT_FOUND;
+    case PutOutcome::AlreadyExists: return WBEM_E_ALREADY_EXISTS;
+    case PutOutcome::AccessDenied: return WBEM_E_ACCESS_DENIED;
+    case PutOutcome::IllegalNull: return WBEM_E_ILLEGAL_NULL;
+  }
+  return WBEM_E_FAILED;
+}
+
+}  // namespace
+
+Services::Services() : server_(computerName()) {}
+
+Services* Services::create() { return new (std::nothrow) Services(); }
+
+HRESULT Services::enumerate(const ClassDef& cls, LONG flags, IEnumWbemClassObject** ppEnum) {
+  auto regs = ec_.readAll();
+  if (!regs) return WBEM_E_FAILED;
+  auto results = std::make_shared<ResultSet>();
+  results->server = server_;
+  for (const auto& inst : cls.instances)
+    results->items.push_back({&cls, instanceValues(cls, inst, *regs)});
+  // Results are complete before the call returns, so return-immediately
+  // (semisynchronous) and a plain synchronous call behave alike.
+  *ppEnum = Enumerator::create(std::move(results), (flags & WBEM_FLAG_FORWARD_ONLY) != 0);
+  return *ppEnum ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
+}
+
+HRESULT Services::ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery, LONG lFlags,
+                            IWbemContext*, IEnumWbemClassObject** ppEnum) {
+  if (!ppEnum || !strQuery) return WBEM_E_INVALID_PARAMETER;
+  *ppEnum = nullptr;
+  if (!strQueryLanguage || !isWql(bstrText(strQueryLanguage))) return WBEM_E_INVALID_QUERY_TYPE;
+  if (lFlags & WBEM_FLAG_PROTOTYPE) return WBEM_E_NOT_SUPPORTED;
+  WqlQuery q = parseWql(bstrText(strQuery));
+  if (q.status == WqlQuery::Status::Invalid) return WBEM_E_INVALID_QUERY;
+  const ClassDef* cls = q.className.empty() ? nullptr : findClass(q.className);
+  // Windows names an unknown class in root\WMI; Wine would return no rows.
+  if (!q.className.empty() && !cls) return WBEM_E_INVALID_CLASS;
+  if (q.status == WqlQuery::Status::Unsupported) return WBEM_E_NOT_SUPPORTED;
+  return enumerate(*cls, lFlags, ppEnum);
+}
+
+HRESULT Services::CreateInstanceEnum(const BSTR strFilter, LONG lFlags, IWbemContext*,
+                                     IEnumWbemClassObject** ppEnum) {
+  if (!ppEnum || !strFilter) return WBEM_E_INVALID_PARAMETER;
+  *ppEnum = nullptr;
+  const ClassDef* cls = findClass(bstrText(strFilter));
+  if (!cls) return WBEM_E_INVALID_CLASS;
+  return enumerate(*cls, lFlags, ppEnum);
+}
+
+HRESULT Services::getObject(const BSTR path, IWbemClassObject** ppObject) {
+  if (!path || SysStringLen(path) == 0) return WBEM_E_NOT_SUPPORTED;  // no empty class objects
+  auto p = parseObjectPath(bstrText(path), server_);
+  if (!p) return WBEM_E_INVALID_OBJECT_PATH;
+  const ClassDef* cls = findClass(p->className);
+  if (!cls) return p->keyValue ? WBEM_E_INVALID_CLASS : WBEM_E_NOT_FOUND;
+  if (!p->keyValue) {
+    *ppObject = WbemObject::newClass(*cls, server_);
+    return *ppObject ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
+  }
+  auto key = keyProperty(*cls);
+  if (p->keyName && !equalsNoCase(*p->keyName, cls->properties[*key].name))
+    return WBEM_E_INVALID_OBJECT_PATH;
+  const InstanceDef* inst = findInstance(*cls, *p->keyValue);
+  if (!inst) return WBEM_E_NOT_FOUND;
+  auto regs = ec_.readAll();
+  if (!regs) return WBEM_E_FAILED;
+  *ppObject = WbemObject::newInstance(*cls, instanceValues(*cls, *inst, *regs), server_);
+  return *ppObject ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
+}
+
+HRESULT Services::GetObject(const BSTR strObjectPath, LONG, IWbemContext*,
+                            IWbemClassObject** ppObject, IWbemCallResult** ppCallResult) {
+  if (!ppObject && !ppCallResult) return WBEM_E_INVALID_PARAMETER;
+  if (ppObject) *ppObject = nullptr;
+  if (ppCallResult) *ppCallResult = nullptr;
+  IWbemClassObject* obj = nullptr;
+  HRESULT hr = getObject(strObjectPath, &obj);
+  giveCallResult(ppCallResult, hr, obj, {});
+  if (ppObject) *ppObject = obj;
+  else if (obj) obj->Release();
+  return hr;
+}
+
+HRESULT Services::putInstance(IWbemClassObject* inst, LONG flags, std::string* relPath) {
+  if (!inst) return WBEM_E_INVALID_PARAMETER;
+  PutMode mode;
+  switch (flags & (WBEM_FLAG_UPDATE_ONLY | WBEM_FLAG_CREATE_ONLY)) {
+    case WBEM_FLAG_CREATE_OR_UPDATE: mode = PutMode::CreateOrUpdate; break;
+    case WBEM_FLAG_UPDATE_ONLY: mode = PutMode::UpdateOnly; break;
+    case WBEM_FLAG_CREATE_ONLY: mode = PutMode::CreateOnly; break;
+    default: return WBEM_E_INVALID_PARAMETER;
+  }
+  // The object is read through its interface, so any instance of one of
+  // these classes can be written, whoever made it.
+  VARIANT v;
+  VariantInit(&v);
+  if (FAILED(inst->Get(L"__CLASS", 0, &v, nullptr, nullptr)) || V_VT(&v) != VT_BSTR) {
+    VariantClear(&v);
+    return WBEM_E_INVALID_OBJECT;
+  }
+  const ClassDef* cls = findClass(bstrText(V_BSTR(&v)));
+  VariantClear(&v);
+  if (!cls) return WBEM_E_INVALID_CLASS;
+  std::vector<Value> values;
+  for (const auto& p : cls->properties) {
+    if (FAILED(inst->Get(toWide(p.name).c_str(), 0, &v, nullptr, nullptr)))
+      return WBEM_E_INVALID_OBJECT;
+    auto supplied = fromVariant(&v);
+    VariantClear(&v);
+    auto converted = supplied ? coerce(p.type, *supplied) : std::nullopt;
+    if (!converted) return WBEM_E_TYPE_MISMATCH;
+    values.push_back(std::move(*converted));
+  }
+  PutPlan plan = planPutInstance(*cls, values, mode);
+  if (plan.outcome != PutOutcome::Write) return putOutcomeStatus(plan.outcome);
+  if (!ec_.write(plan.reg, plan.value)) return WBEM_E_FAILED;
+  if (relPath) {
+    auto key = keyProperty(*cls);
+    *relPath = relativePath(*cls, false, values[*key]).value_or(std::string());
+  }
+  return WBEM_S_NO_ERROR;
+}
+
+HRESULT Services::PutInstance(IWbemClassObject* pInst, LONG lFlags, IWbemContext*,
+                              IWbemCallResult** ppCallResult) {
+  if (ppCallResult) *ppCallResult = nullptr;
+  std::string rel;
+  HRESULT hr = putInstance(pInst, lFlags, &rel);
+  giveCallResult(ppCallResult, hr, nullptr, rel);
+  return hr;
+}
+
+// Another namespace below root\WMI does not exist on the notebook.
+HRESULT Services::OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices** ppWorkingNamespace,
+                                IWbemCallResult** ppResult) {
+  if (ppWorkingNamespace) *ppWorkingNamespace = nullptr;
+  if (ppResult) *ppResult = nullptr;
+  return WBEM_E_INVALID_NAMESPACE;
+}
+
+// Not offered (yet) by the emulated firmware's provider.
+HRESULT Services::CancelAsyncCall(IWbemObjectSink*) { return WBEM_E_NOT_SUPPORTED; }
+HRESULT Services::QueryObjectSink(LONG, IWbemObjectSink** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::GetObjectAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::DeleteClass(const BSTR, LONG, IWbemContext*, IWbemCallResult** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::DeleteClassAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::DeleteInstance(const BSTR, LONG, IWbemContext*, IWbemCallResult** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::DeleteInstanceAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
+                                        IEnumWbemClassObject** pp) {
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
+                                             IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
+                             IWbemClassObject** ppOut, IWbemCallResult** pp) {
+  if (ppOut) *ppOut = nullptr;
+  if (pp) *pp = nullptr;
+  return WBEM_E_NOT_SUPPORTED;
+}
+HRESULT Services::ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
+                                  IWbemObjectSink*) {
+  return WBEM_E_NOT_SUPPORTED;
+}
+
+}  // namespace emu
