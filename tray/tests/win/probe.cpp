@@ -105,7 +105,7 @@ bool HookRequest(HWND target, WPARAM request, LPARAM arg, std::string& result) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tray_probe <command>\n"
-                 "  wait-window MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
+                 "  wait-pipe MS | uilang | wait-window MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
                  "  wait-no-menu MS | about MS | wait-no-about MS\n"
                  "  power-source 0|1|short | resume | suspend | endsession\n"
@@ -123,6 +123,18 @@ int main(int argc, char** argv) {
 
     if (cmd == "wait-window") {
         return WaitFor(ms, [](void*) { return MainWindow() != nullptr; }, nullptr) ? 0 : 1;
+    }
+    if (cmd == "wait-pipe") {
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms) {
+            if (WaitNamedPipeA("\\\\.\\pipe\\simple", 100)) return 0;
+            Sleep(20);
+        }
+        return 1;
+    }
+    if (cmd == "uilang") {
+        std::printf("%u %u\n", GetUserDefaultUILanguage(), GetACP());
+        return 0;
     }
     if (cmd == "hwnd") {
         HWND w = MainWindow();

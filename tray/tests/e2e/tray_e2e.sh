@@ -1,0 +1,247 @@
+#!/usr/bin/env bash
+# End-to-end tests of the tray program Vorlix in a Wine virtual desktop with
+# a taskbar, against the command service (Harrowd -debug) and the emulated
+# EC. Runs inside a Wine session (scripts/with-wine): X display, prefix and
+# emulator are ready. Usage: tray_e2e.sh BIN_DIR
+# Every wait is bounded; every process started here is ended by its own id.
+set -uo pipefail
+export LC_ALL=C
+BIN=$(cd "$1" && pwd)
+WORK=$(mktemp -d /tmp/tray-e2e.XXXXXX)
+passed=0
+failed=0
+started_pids=()
+
+log() { printf '[tray_e2e] %s\n' "$*"; }
+ok() { passed=$((passed + 1)); log "ok: $1"; }
+fail() { failed=$((failed + 1)); log "FAILED: $1${2:+ ($2)}"; }
+expect_eq() { # name actual expected
+  if [ "$2" == "$3" ]; then ok "$1"; else fail "$1" "got [$2] want [$3]"; fi
+}
+
+w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+probe() { w "$BIN/tray_probe.exe" "$@"; }
+ec_get() { w "$BIN/emuctl.exe" get "$1" | sed -n "s/^$1=//p"; }
+ec_set() { w "$BIN/emuctl.exe" set "$1" "$2" >/dev/null; }
+reg() { timeout 60 wine reg "$@" >/dev/null 2>&1; }
+reg_value() { # key value
+  timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+}
+until_true() { # seconds command...: polls until the command succeeds
+  local end=$((SECONDS + $1)); shift
+  while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
+}
+
+DESKTOP_KEY='HKCU\Software\Wine\Explorer'
+CORVANE_KEY='HKCU\Software\ZEL\Corvane'
+USERDEF_KEY='HKCU\Software\ZEL\Corvane\User Define Key'
+PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
+
+cleanup() {
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${started_pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+  done
+  reg delete "$DESKTOP_KEY" /v Desktop /f
+  reg delete "$CORVANE_KEY" /f
+  reg delete "$PRODUCT_KEY" /f
+  rm -f "${LOGFILE:-/nonexistent}"
+  rm -rf "${LONGDIR:-/nonexistent}" "$WORK"
+  w "$BIN/emuctl.exe" reset >/dev/null
+}
+trap cleanup EXIT
+
+# Every program of the prefix runs in one virtual desktop named "shell",
+# the name for which Wine shows a taskbar with the notification area.
+reg add "$DESKTOP_KEY" /v Desktop /d shell /f
+reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f
+reg delete "$CORVANE_KEY" /f
+reg delete "$PRODUCT_KEY" /f
+w "$BIN/emuctl.exe" reset >/dev/null
+
+WINUSER=$(timeout 60 wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r\n')
+LOGFILE=$(winepath -u "C:\\users\\$WINUSER\\Documents\\CVNLogFile.txt" 2>/dev/null)
+rm -f "$LOGFILE"
+
+wine "$BIN/Harrowd.exe" -debug >"$WORK/service.log" 2>&1 &
+started_pids+=($!)
+probe wait-pipe 30000 || { fail "service serves the pipe"; echo "$passed passed, $failed failed"; exit 1; }
+
+VX_PID=
+start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
+  local dir=${1:-$BIN}; shift || true
+  env VORLIX_TEST_LOG_HOOK=1 "$@" wine "$dir/Vorlix.exe" >/dev/null 2>&1 &
+  VX_PID=$!
+  started_pids+=($VX_PID)
+  probe wait-window 30000 >/dev/null && probe wait-icon 10000 >/dev/null
+}
+stop_vorlix() {
+  [ -n "$VX_PID" ] || return 0
+  kill "$VX_PID" 2>/dev/null
+  for _ in $(seq 100); do kill -0 "$VX_PID" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$VX_PID" 2>/dev/null
+  until_true 10 sh -c "! wine '$BIN/tray_probe.exe' hwnd >/dev/null 2>&1"
+  VX_PID=
+}
+menu_items() { probe menu 10000 close | tr '\t' ':' | paste -sd'|' -; }
+focus_desktop() {
+  local win
+  win=$(xdotool search --name 'Wine desktop' 2>/dev/null | head -1)
+  [ -n "$win" ] && xdotool windowfocus --sync "$win" 2>/dev/null
+}
+# Opens the tray menu and picks the item at the given position with the keyboard.
+pick_menu_item() { # position (1 = first)
+  probe menu 10000 >/dev/null || return 1
+  focus_desktop
+  local keys=()
+  for _ in $(seq "$1"); do keys+=(Down); done
+  xdotool key "${keys[@]}" Return
+}
+about_field() { probe about 10000 | sed -n "s/^$1=//p"; }
+log_size() { stat -c %s "$LOGFILE" 2>/dev/null || echo missing; }
+
+# ---- start-up, single instance, announcement, empty log while logging is off
+ec_set Software 0
+if start_vorlix; then ok "tray icon added at start"; else fail "tray icon added at start"; fi
+expect_eq "start announces the program to the firmware (Software:0:1)" "$(ec_get Software)" 1
+expect_eq "log file created empty while logging is off" "$(log_size)" 0
+HWND1=$(probe hwnd)
+
+timeout 60 wine "$BIN/Vorlix.exe" >/dev/null 2>&1
+second_rc=$?
+if [ $second_rc -ne 124 ] && probe wait-icon 1000 >/dev/null && [ "$(probe hwnd)" == "$HWND1" ]; then
+  ok "second instance ends at once, first keeps its icon"
+else
+  fail "second instance ends at once, first keeps its icon" "rc=$second_rc"
+fi
+
+# ---- tray menu in its three cases, read from the real popup
+expect_eq "menu without a chosen program" "$(menu_items)" "337:About|336:Exit"
+reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'NONE' /f
+expect_eq "menu with the path NONE" "$(menu_items)" "337:About|336:Exit"
+reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'C:\windows\notepad.exe' /f
+expect_eq "menu with a chosen program" "$(menu_items)" "338:User-Defined Key|337:About|336:Exit"
+
+# ---- logging off adds nothing
+probe log 0 5f && probe log 1 "It's Wirelees's WMIevent"
+expect_eq "logging off adds nothing" "$(log_size)" 0
+
+# ---- about box: versions, hotkey toggle, Escape and reopen
+reg delete "$USERDEF_KEY" /f
+reg add "$PRODUCT_KEY" /v Version /d '2.1.0.7' /f
+pick_menu_item 1
+expect_eq "about box caption from the language table" "$(about_field caption)" "About"
+expect_eq "about box product version" "$(about_field 1001)" "2.1.0.7"
+expect_eq "about box firmware interface version" "$(about_field 1004)" "$(ec_get AP1)"
+expect_eq "about box logging label while off" "$(about_field 1024)" ""
+BIOS=$(w "$BIN/bridge_cmd.exe" 'root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:0' | head -1)
+sig=${BIOS:0:8}; sig=${sig: -2}
+if [ "$sig" == "QZ" ]; then want_company="Zelmont Corporation"; else want_company=""; fi
+expect_eq "company line follows the BIOS signature of [$BIOS]" "$(about_field 1019)" "$want_company"
+
+focus_desktop; xdotool key ctrl+alt+s
+until_true 5 sh -c "[ \"\$(wine '$BIN/tray_probe.exe' about 1000 | tr -d '\r' | sed -n 's/^1024=//p')\" = Logging ]"
+expect_eq "Ctrl+Alt+S switches logging on: label" "$(about_field 1024)" "Logging"
+expect_eq "Ctrl+Alt+S switches logging on: registry" "$(reg_value "$CORVANE_KEY\\Log File" 'Log File Flag')" "TRUE"
+
+# One event group, byte for byte, while logging is on; another writer's
+# bytes in between are kept and the group lands after them.
+before=$(date +%s)
+probe log 0 5f && probe log 1 "It's Wirelees's WMIevent" && probe log 2 "Get Wireless's Flag in EC's rom : Enable"
+printf 'another writer\r\n' >>"$LOGFILE"
+probe log 0 25 && probe log 1 "This WMIevent don't work in CVN."
+after=$(date +%s)
+expected_ok=0
+for t in $(seq "$before" "$after"); do
+  stamp() { printf '<<%s\xa4\xeb%s\xa4\xe9  %s>> \r\n' "$(date -d @"$t" +%m)" "$(date -d @"$t" +%d)" "$(date -d @"$t" +%H:%M:%S)"; }
+  for t2 in $(seq "$t" "$after"); do
+    {
+      stamp; printf "CVN receive WMI Event value : 5f  \t<< It's Wirelees's WMIevent >>\r\n\tGet Wireless's Flag in EC's rom : Enable\r\n"
+      printf 'another writer\r\n'
+      t=$t2 stamp; printf "CVN receive WMI Event value : 25  \t<< This WMIevent don't work in CVN. >>\r\n"
+    } >"$WORK/expected.log"
+    cmp -s "$WORK/expected.log" "$LOGFILE" && expected_ok=1
+  done
+done
+if [ $expected_ok -eq 1 ]; then ok "log groups byte for byte, appended after another writer"; else
+  fail "log groups byte for byte, appended after another writer"; od -c "$LOGFILE" | head -20; fi
+
+focus_desktop; xdotool key ctrl+alt+s
+until_true 5 sh -c "[ -z \"\$(wine '$BIN/tray_probe.exe' about 1000 | tr -d '\r' | sed -n 's/^1024=//p')\" ]"
+expect_eq "Ctrl+Alt+S again: label empty" "$(about_field 1024)" ""
+expect_eq "Ctrl+Alt+S again: registry FALSE" "$(reg_value "$CORVANE_KEY\\Log File" 'Log File Flag')" "FALSE"
+size=$(log_size); probe log 0 60
+expect_eq "logging switched off adds nothing" "$(log_size)" "$size"
+
+focus_desktop; xdotool key Escape
+if probe wait-no-about 5000; then ok "Escape closes the about box"; else fail "Escape closes the about box"; fi
+reg add "$PRODUCT_KEY" /v Version /d "$(printf 'v%.0s' $(seq 128))" /f
+pick_menu_item 1
+expect_eq "about box opens again; a version of 128 characters shows NONE" "$(about_field 1001)" "NONE"
+focus_desktop; xdotool key Escape
+probe wait-no-about 5000 || fail "about box closed again"
+
+# ---- icon comes back after the shell lost it, and after a resume
+probe delete-icon && probe taskbar-created
+if probe wait-icon 3000 >/dev/null; then ok "icon re-added when the taskbar is created again"; else fail "icon re-added when the taskbar is created again"; fi
+for source in 1 0; do
+  what=$([ $source -eq 1 ] && echo battery || echo mains)
+  probe power-source "$source" >/dev/null || fail "power source $what delivered"
+  probe suspend
+  ec_set Software 0
+  probe delete-icon
+  probe resume
+  expect_eq "resume on $what announces the program again" "$(ec_get Software)" 1
+  if probe wait-icon 3000 >/dev/null; then ok "resume on $what re-adds the icon"; else fail "resume on $what re-adds the icon"; fi
+done
+probe power-source short >/dev/null || fail "a power setting of the wrong length is accepted silently"
+
+# ---- shut-down of Windows: clean-up runs once
+probe endsession
+expect_eq "end of session sends Software:0:0" "$(ec_get Software)" 0
+if probe wait-no-icon "$HWND1" 3000 >/dev/null; then ok "end of session removes the icon"; else fail "end of session removes the icon"; fi
+ec_set Software 1
+probe endsession
+expect_eq "a second end-of-session message does not clean up again" "$(ec_get Software)" 1
+stop_vorlix
+
+# ---- Exit from the tray menu
+ec_set Software 1
+start_vorlix || fail "restart"
+HWND2=$(probe hwnd); PID2=$(probe pid)
+ec_set Software 1
+pick_menu_item 2
+if probe wait-exit "$PID2" 10000; then ok "Exit ends the program"; else fail "Exit ends the program"; fi
+expect_eq "exit sends Software:0:0" "$(ec_get Software)" 0
+if probe wait-no-icon "$HWND2" 3000 >/dev/null; then ok "exit removes the icon"; else fail "exit removes the icon"; fi
+stop_vorlix
+
+# ---- preset file beside the program; language sections; long directory
+LONGDIR=$(winepath -u 'C:\Program Files\Notebook Control Suite with a Long Directory Name' 2>/dev/null)
+mkdir -p "$LONGDIR/StringTable"
+cp "$BIN/Vorlix.exe" "$BIN/Brindle.dll" "$LONGDIR/"
+# The shipped table, with its Chinese section left without the probe key.
+LC_ALL=C awk 'BEGIN{s=""} /^\[/{s=$0} { if (s=="[1028]\r" && /^IDS_USERDEFINE_DOC=/) next; print }' \
+  "$BIN/StringTable/Language.ini" >"$LONGDIR/StringTable/Language.ini"
+printf '[KIV]\r\nKIV=C:\\windows\\notepad.exe\r\n' >"$LONGDIR/UserDefine.ini"
+reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'C:\windows\regedit.exe' /f
+
+start_vorlix "$LONGDIR" LC_ALL=zh_TW.UTF-8 || fail "start from a long directory"
+expect_eq "preset file: no user-defined item; Chinese section without probe falls back to English" \
+  "$(menu_items)" "337:About|336:Exit"
+expect_eq "preset file writes its program path" "$(reg_value "$USERDEF_KEY" UserDefineFilePath)" 'C:\windows\notepad.exe'
+stop_vorlix
+rm -f "$LONGDIR/UserDefine.ini"
+
+start_vorlix "$LONGDIR" LC_ALL=ja_JP.UTF-8 || fail "start with a Japanese UI"
+expect_eq "UI language without a section uses English" "$(menu_items)" "338:User-Defined Key|337:About|336:Exit"
+stop_vorlix
+
+start_vorlix "$BIN" LC_ALL=ko_KR.UTF-8 || fail "start with a Korean UI"
+korean=$(printf '338:사용자 정의 키|337:정보|336:종료' | iconv -f UTF-8 -t CP949)
+expect_eq "Korean UI reads the Korean section" "$(menu_items)" "$korean"
+stop_vorlix
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
