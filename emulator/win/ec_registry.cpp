@@ -28,12 +28,47 @@ constexpr DWORD kLockWaitMs = 10000;
 
 const REGSAM kView = KEY_WOW64_64KEY;
 
+class ExclusiveGuard {
+ public:
+  explicit ExclusiveGuard(SRWLOCK& l) : l_(l) { AcquireSRWLockExclusive(&l_); }
+  ~ExclusiveGuard() { ReleaseSRWLockExclusive(&l_); }
+  ExclusiveGuard(const ExclusiveGuard&) = delete;
+  ExclusiveGuard& operator=(const ExclusiveGuard&) = delete;
+
+ private:
+  SRWLOCK& l_;
+};
+
 }  // namespace
 
 RegistryEcBackend::RegistryEcBackend() : mutex_(createSharedMutex()) {}
 
 RegistryEcBackend::~RegistryEcBackend() {
+  dropKey();
   if (mutex_) CloseHandle(mutex_);
+}
+
+HKEY RegistryEcBackend::key(bool forWrite) {
+  if (key_ && (keyWritable_ || !forWrite)) return key_;
+  dropKey();
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEcKey, 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE | kView, nullptr, &key_,
+                      nullptr) == ERROR_SUCCESS) {
+    keyWritable_ = true;
+  } else if (!forWrite &&
+             RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEcKey, 0, KEY_QUERY_VALUE | kView, &key_) ==
+                 ERROR_SUCCESS) {
+    keyWritable_ = false;
+  } else {
+    key_ = nullptr;
+  }
+  return key_;
+}
+
+void RegistryEcBackend::dropKey() {
+  if (key_) RegCloseKey(key_);
+  key_ = nullptr;
+  keyWritable_ = false;
 }
 
 bool RegistryEcBackend::lock() {
@@ -47,31 +82,40 @@ void RegistryEcBackend::unlock() {
 }
 
 EcBackend::Load RegistryEcBackend::load(Register reg, std::uint32_t& value) {
-  HKEY key = nullptr;
-  LSTATUS s = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEcKey, 0, KEY_QUERY_VALUE | kView, &key);
-  if (s == ERROR_FILE_NOT_FOUND) return Load::Missing;
-  if (s != ERROR_SUCCESS) return Load::Failed;
   const std::wstring name = toWide(spec(reg).name);
-  DWORD data = 0, size = sizeof(data), type = 0;
-  s = RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-  RegCloseKey(key);
-  if (s == ERROR_FILE_NOT_FOUND) return Load::Missing;
-  if (s != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) return Load::Failed;
-  value = data;
-  return Load::Ok;
+  ExclusiveGuard g(keyLock_);
+  // A second attempt with a fresh handle covers a key deleted and created
+  // again by another process since this one opened it.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    HKEY k = key(false);
+    if (!k) return Load::Missing;  // no EC key yet: every register at its default
+    DWORD data = 0, size = sizeof(data), type = 0;
+    LSTATUS s = RegQueryValueExW(k, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                                 &size);
+    if (s == ERROR_FILE_NOT_FOUND) return Load::Missing;
+    if (s == ERROR_SUCCESS) {
+      if (type != REG_DWORD || size != sizeof(data)) return Load::Failed;
+      value = data;
+      return Load::Ok;
+    }
+    dropKey();
+  }
+  return Load::Failed;
 }
 
 bool RegistryEcBackend::store(Register reg, std::uint32_t value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEcKey, 0, nullptr, 0, KEY_SET_VALUE | kView, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS)
-    return false;
   const std::wstring name = toWide(spec(reg).name);
   DWORD data = value;
-  LSTATUS s = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                             sizeof(data));
-  RegCloseKey(key);
-  return s == ERROR_SUCCESS;
+  ExclusiveGuard g(keyLock_);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    HKEY k = key(true);
+    if (!k) return false;
+    if (RegSetValueExW(k, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                       sizeof(data)) == ERROR_SUCCESS)
+      return true;
+    dropKey();
+  }
+  return false;
 }
 
 }  // namespace emu

@@ -28,7 +28,14 @@ class RegistryEcBackend final : public EcBackend {
   bool store(Register reg, std::uint32_t value) override;
 
  private:
+  // The EC key, opened on first use and kept: one registry call per value.
+  HKEY key(bool forWrite);
+  void dropKey();
+
   HANDLE mutex_ = nullptr;
+  SRWLOCK keyLock_ = SRWLOCK_INIT;  // one object may serve several threads
+  HKEY key_ = nullptr;
+  bool keyWritable_ = false;
 };
 
 }  // namespace emu
