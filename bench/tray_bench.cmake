@@ -1,0 +1,9 @@
+# Tray program: time from process start to tray icon added, and private
+# memory once idle, side by side with a bare program that only adds an icon.
+if(ZEL_WINDOWS AND TARGET Vorlix)
+  add_executable(tray_bare_icon WIN32 ${CMAKE_CURRENT_LIST_DIR}/tray_bare_icon.cpp)
+  target_link_libraries(tray_bare_icon PRIVATE shell32 user32)
+  add_executable(tray_bench ${CMAKE_CURRENT_LIST_DIR}/tray_bench.cpp)
+  target_link_libraries(tray_bench PRIVATE shell32 user32)
+  add_dependencies(tray_bench tray_bare_icon Vorlix Harrowd)
+endif()
