@@ -5,6 +5,7 @@
 #include <wbemcli.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,13 +81,29 @@ ProcessResult emuctl(const std::wstring& args) {
                                 nullptr, nullptr, &si, &pi);
   CloseHandle(writeEnd);
   if (started) {
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got) r.out.append(buf, got);
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
-      GetExitCodeProcess(pi.hProcess, &r.exitCode);
-    else
-      TerminateProcess(pi.hProcess, 99);
+    // Drain the output while waiting, within a deadline: a stuck child is
+    // ended rather than hanging the test.
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    auto drain = [&] {
+      DWORD avail = 0, got = 0;
+      char buf[4096];
+      while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail &&
+             ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got)
+        r.out.append(buf, got);
+    };
+    for (;;) {
+      drain();
+      if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
+        drain();
+        GetExitCodeProcess(pi.hProcess, &r.exitCode);
+        break;
+      }
+      if (GetTickCount64() > deadline) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+        break;
+      }
+    }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
