@@ -198,6 +198,8 @@ class EmulatorWmi : public ::testing::Test {
     ASSERT_EQ(emuctl(L"reset").exitCode, 0u);
     ASSERT_HRESULT_SUCCEEDED(connect(L"root\\WMI", svc_));
   }
+  // Leaves the prefix's EC as the next test of the run expects it.
+  void TearDown() override { EXPECT_EQ(emuctl(L"reset").exitCode, 0u); }
   void set(const wchar_t* reg, const wchar_t* value) {
     auto r = emuctl(std::wstring(L"set ") + reg + L" " + value);
     ASSERT_EQ(r.exitCode, 0u) << r.out;
