@@ -402,6 +402,24 @@ TEST_F(EmulatorWmi, ObjectsDescribeThemselvesForGenericClients) {
   EXPECT_EQ(svc_->GetObject(unknown.b, 0, nullptr, byPath.put(), nullptr), WBEM_E_INVALID_CLASS);
 }
 
+TEST_F(EmulatorWmi, CallsNotOfferedSayNotSupported) {
+  auto objs = all(svc_.get(), L"Select * from ZEL_Device");
+  ASSERT_EQ(objs.size(), 1u);
+  Ptr<IEnumWbemClassObject> e;
+  ASSERT_HRESULT_SUCCEEDED(query(svc_.get(), L"Select * from ZEL_Device", 0, e));
+  Bstr wql(L"WQL"), q(L"Select * from ZEL_Device"), path(L"ZEL_Device");
+  IWbemQualifierSet* quals = nullptr;
+  const HRESULT results[] = {
+      svc_->ExecQueryAsync(wql.b, q.b, 0, nullptr, nullptr),
+      svc_->DeleteInstance(path.b, 0, nullptr, nullptr),
+      svc_->PutClass(objs[0].get(), 0, nullptr, nullptr),
+      e->NextAsync(1, nullptr),
+      objs[0]->GetQualifierSet(&quals),
+      objs[0]->Delete(L"Device")};
+  for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], WBEM_E_NOT_SUPPORTED) << i;
+  EXPECT_EQ(quals, nullptr);
+}
+
 TEST(Emuctl, RejectsWhatItCannotDo) {
   const std::pair<const wchar_t*, DWORD> cases[] = {
       {L"", 2}, {L"frobnicate", 2}, {L"set Bogus 1", 2}, {L"set Device abc", 2},
