@@ -24,9 +24,9 @@ enum class CimType { Boolean, Uint8, Uint32, Sint32, String };
 // A property value: null, boolean, integer (every integer CIM type), string.
 using Value = std::variant<std::monostate, bool, std::int64_t, std::string>;
 
-// Instance classes hold data blocks read and written through the EC. Event
-// and method classes are further kinds of the same table.
-enum class ClassKind { Instances };
+// Instance classes hold data blocks read and written through the EC; event
+// classes (core/event_class.h) describe the objects of raised events.
+enum class ClassKind { Instances, Event };
 
 // Where a property's value comes from.
 enum class Source { InstanceName, Active, Register };
