@@ -224,6 +224,8 @@ void CVorlixDlg::ShowTrayMenu() {
 void CVorlixDlg::OnCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case kMenuExit:
+        // An about box still open would hold the program in its own loop.
+        if (m_openAbout && m_openAbout->Hwnd()) ::EndDialog(m_openAbout->Hwnd(), IDCANCEL);
         EndDialog(IDCANCEL);
         break;
     case kMenuAbout:
@@ -245,7 +247,9 @@ void CVorlixDlg::OpenAboutBox() {
     m_aboutOpen = true;
     {
         CVXSysAboutDlg about(*this);
+        m_openAbout = &about;
         about.DoModal(IDD_ABOUTBOX, nullptr);
+        m_openAbout = nullptr;
     }
     // However the box was closed, the menu can open it again.
     m_aboutOpen = false;

@@ -31,6 +31,8 @@ inline constexpr UINT_PTR kTimerVolumeSuppression = 908;  // 3000 ms after a res
 inline constexpr char kMainWindowTitle[] = "Corvane";
 inline constexpr UINT kTrayIconId = 1;
 
+class CVXSysAboutDlg;
+
 class CVorlixDlg : public CDialogBase {
 public:
     // Creates the bridge object (COM for this thread) and opens the log file.
@@ -80,6 +82,7 @@ private:
     bool m_userDefinePreset = false;
     bool m_userDefineDialogOpen = false;
     bool m_aboutOpen = false;
+    CVXSysAboutDlg* m_openAbout = nullptr;  // while the about box runs
     bool m_loggingOn = false;
     bool m_firmwareReportsStates = false;
 

@@ -78,6 +78,9 @@ start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
 }
 stop_vorlix() {
   [ -n "$VX_PID" ] || return 0
+  # The Exit command first, so the shell's taskbar forgets the window too.
+  probe exit >/dev/null
+  for _ in $(seq 100); do kill -0 "$VX_PID" 2>/dev/null || break; sleep 0.1; done
   kill "$VX_PID" 2>/dev/null
   for _ in $(seq 100); do kill -0 "$VX_PID" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$VX_PID" 2>/dev/null
@@ -211,8 +214,11 @@ ec_set Software 1
 start_vorlix || fail "restart"
 HWND2=$(probe hwnd); PID2=$(probe pid)
 ec_set Software 1
+# Exit chosen while the about box is open still ends the program.
+pick_menu_item 1
+probe about 10000 >/dev/null || fail "about box open before Exit"
 pick_menu_item 2
-if probe wait-exit "$PID2" 10000; then ok "Exit ends the program"; else fail "Exit ends the program"; fi
+if probe wait-exit "$PID2" 10000; then ok "Exit ends the program, about box open"; else fail "Exit ends the program, about box open"; fi
 expect_eq "exit sends Software:0:0" "$(ec_get Software)" 0
 if probe wait-no-icon "$HWND2" 3000 >/dev/null; then ok "exit removes the icon"; else fail "exit removes the icon"; fi
 stop_vorlix

@@ -107,8 +107,8 @@ int Usage() {
                  "usage: tray_probe <command>\n"
                  "  wait-pipe MS | uilang | wait-window MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
-                 "  wait-no-menu MS | about MS | wait-no-about MS\n"
-                 "  power-source 0|1|short | resume | suspend | endsession\n"
+                 "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | wait-no-about MS\n"
+                 "  power-source 0|1|short | resume | suspend | endsession | exit\n"
                  "  log KIND TEXT | delete-icon | taskbar-created | wait-exit PID MS\n");
     return 2;
 }
@@ -182,6 +182,30 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (cmd == "wait-menu") {
+        return WaitFor(ms, [](void*) { return VisiblePopupMenu() != nullptr; }, nullptr) ? 0 : 1;
+    }
+    if (cmd == "menu-rect") {
+        HWND popup = VisiblePopupMenu();
+        RECT r;
+        if (!popup || !GetWindowRect(popup, &r)) return 1;
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+    }
+    if (cmd == "style") {
+        HWND main = MainWindow();
+        if (!main) return 1;
+        std::printf("style=%lx exstyle=%lx visible=%d\n", GetWindowLongA(main, GWL_STYLE), GetWindowLongA(main, GWL_EXSTYLE),
+                    IsWindowVisible(main) ? 1 : 0);
+        return 0;
+    }
+    if (cmd == "wait-no-tooltip") {
+        // A tooltip of the taskbar may cover the menu for a moment.
+        return WaitFor(ms, [](void*) {
+            HWND tip = FindWindowA("tooltips_class32", nullptr);
+            return !tip || !IsWindowVisible(tip);
+        }, nullptr) ? 0 : 1;
+    }
     if (cmd == "wait-no-menu") {
         return WaitFor(ms, [](void*) { return VisiblePopupMenu() == nullptr; }, nullptr) ? 0 : 1;
     }
@@ -194,6 +218,12 @@ int main(int argc, char** argv) {
         std::printf("caption=%s\n", TextOf(about).c_str());
         for (int id : {1, 1001, 1004, 1018, 1019, 1024})
             std::printf("%d=%s\n", id, TextOf(GetDlgItem(about, id)).c_str());
+        return 0;
+    }
+    if (cmd == "about-ok-rect") {
+        RECT r;
+        if (!AboutBox() || !GetWindowRect(GetDlgItem(AboutBox(), IDOK), &r)) return 1;
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
         return 0;
     }
     if (cmd == "wait-no-about") {
@@ -209,6 +239,10 @@ int main(int argc, char** argv) {
     if (cmd == "resume" || cmd == "suspend") {
         WPARAM event = cmd == "resume" ? PBT_APMRESUMEAUTOMATIC : PBT_APMSUSPEND;
         return SendMessageA(MainWindow(), WM_POWERBROADCAST, event, 0) == TRUE ? 0 : 1;
+    }
+    if (cmd == "exit") {
+        // The tray menu's Exit command, as the menu sends it.
+        return MainWindow() && PostMessageA(MainWindow(), WM_COMMAND, 336, 0) ? 0 : 1;
     }
     if (cmd == "endsession") {
         SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
