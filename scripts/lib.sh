@@ -36,7 +36,13 @@ ensure_packages() {
 bounded() { timeout --kill-after=10 "$@"; }
 
 # Starts a persistent wineserver for this prefix (cheap warm starts of every exe).
-wine_up() { wineserver -p >/dev/null 2>&1 || true; }
+# The first program of a fresh server also starts Wine's own services, which
+# inherit its output handles: start them here with output going nowhere, so a
+# later pipe or capture of a test's output is not held open by them.
+wine_up() {
+  wineserver -p >/dev/null 2>&1 || true
+  bounded 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
 wine_down() { wineserver -k >/dev/null 2>&1 || true; }
 
 # Creates the project's Wine prefix once: crash dialog off, fonts copied.
