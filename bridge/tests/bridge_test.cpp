@@ -1,0 +1,485 @@
+// Windows tests of the bridge library, run under Wine: the status-name table,
+// the parser and the property operations against Wine's own root\CIMV2, the
+// COM set-up, the pipe client, and a scripted WMI stand-in for what a real
+// namespace cannot be made to do on demand.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <oleauto.h>
+#include <psapi.h>
+#include <wbemcli.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Brindle.h"
+#include "fake_wmi.h"
+#include "test_support.h"
+
+namespace {
+
+// Reads a property of the first object of a query with plain WMI calls, as a
+// reference that does not go through the bridge.
+std::wstring ReadDirectly(const wchar_t* nameSpace, const wchar_t* query, const wchar_t* property) {
+    CBrindle com;
+    std::wstring result = L"<unreadable>";
+    IWbemLocator* locator = nullptr;
+    IWbemServices* services = nullptr;
+    IEnumWbemClassObject* objects = nullptr;
+    IWbemClassObject* object = nullptr;
+    ULONG returned = 0;
+    Wide ns(nameSpace), language(L"WQL"), text(query);
+    if (SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                   reinterpret_cast<void**>(&locator))) &&
+        SUCCEEDED(locator->ConnectServer(ns, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services)) &&
+        SUCCEEDED(services->ExecQuery(language, text, WBEM_FLAG_FORWARD_ONLY, nullptr, &objects)) &&
+        objects->Next(WBEM_INFINITE, 1, &object, &returned) == WBEM_S_NO_ERROR) {
+        VARIANT value;
+        VariantInit(&value);
+        if (SUCCEEDED(object->Get(property, 0, &value, nullptr, nullptr)) && value.vt == VT_BSTR) {
+            result = value.bstrVal;
+        }
+        VariantClear(&value);
+    }
+    if (object) object->Release();
+    if (objects) objects->Release();
+    if (services) services->Release();
+    if (locator) locator->Release();
+    return result;
+}
+
+std::string Narrow(const std::wstring& text) {
+    std::string out(text.size() * 2 + 1, '\0');
+    int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
+}
+
+// --- status texts -----------------------------------------------------------
+
+struct StatusProbe : CBrindle {
+    using CBrindle::GetWMIErrMsg;
+};
+
+std::string StatusText(HRESULT code) {
+    StatusProbe probe;
+    char text[260];
+    std::memset(text, '#', sizeof text);
+    probe.GetWMIErrMsg(code, text);
+    return text;
+}
+
+TEST(StatusText, NamesEveryReportedCode) {
+    // The published values of the named codes.
+    struct Named { unsigned long code; const char* name; };
+    const Named named[] = {
+        {0x00000001, "WBEM_S_FALSE"}, {0x00040001, "WBEM_S_ALREADY_EXISTS"}, {0x00040002, "WBEM_S_RESET_TO_DEFAULT"},
+        {0x00040003, "WBEM_S_DIFFERENT"}, {0x00040004, "WBEM_S_TIMEDOUT"}, {0x00040005, "WBEM_S_NO_MORE_DATA"},
+        {0x00040006, "WBEM_S_OPERATION_CANCELLED"}, {0x00040007, "WBEM_S_PENDING"},
+        {0x00040008, "WBEM_S_DUPLICATE_OBJECTS"}, {0x00040009, "WBEM_S_ACCESS_DENIED"},
+        {0x00040010, "WBEM_S_PARTIAL_RESULTS"}, {0x00040017, "WBEM_S_SOURCE_NOT_AVAILABLE"},
+        {0x80041001, "WBEM_E_FAILED"}, {0x80041002, "WBEM_E_NOT_FOUND"}, {0x80041003, "WBEM_E_ACCESS_DENIED"},
+        {0x80041004, "WBEM_E_PROVIDER_FAILURE"}, {0x80041005, "WBEM_E_TYPE_MISMATCH"},
+        {0x80041006, "WBEM_E_OUT_OF_MEMORY"}, {0x80041007, "WBEM_E_INVALID_CONTEXT"},
+        {0x80041008, "WBEM_E_INVALID_PARAMETER"}, {0x80041009, "WBEM_E_NOT_AVAILABLE"},
+        {0x8004100a, "WBEM_E_CRITICAL_ERROR"}, {0x8004100b, "WBEM_E_INVALID_STREAM"},
+        {0x8004100c, "WBEM_E_NOT_SUPPORTED"}, {0x8004100d, "WBEM_E_INVALID_SUPERCLASS"},
+        {0x8004100e, "WBEM_E_INVALID_NAMESPACE"}, {0x8004100f, "WBEM_E_INVALID_OBJECT"},
+        {0x80041010, "WBEM_E_INVALID_CLASS"}, {0x80041011, "WBEM_E_PROVIDER_NOT_FOUND"},
+        {0x80041012, "WBEM_E_INVALID_PROVIDER_REGISTRATION"}, {0x80041013, "WBEM_E_PROVIDER_LOAD_FAILURE"},
+        {0x80041014, "WBEM_E_INITIALIZATION_FAILURE"}, {0x80041015, "WBEM_E_TRANSPORT_FAILURE"},
+        {0x80041016, "WBEM_E_INVALID_OPERATION"}, {0x80041017, "WBEM_E_INVALID_QUERY"},
+        {0x80041018, "WBEM_E_INVALID_QUERY_TYPE"}, {0x80041019, "WBEM_E_ALREADY_EXISTS"},
+        {0x8004101a, "WBEM_E_OVERRIDE_NOT_ALLOWED"}, {0x8004101b, "WBEM_E_PROPAGATED_QUALIFIER"},
+        {0x8004101c, "WBEM_E_PROPAGATED_PROPERTY"}, {0x8004101d, "WBEM_E_UNEXPECTED"},
+        {0x8004101e, "WBEM_E_ILLEGAL_OPERATION"}, {0x8004101f, "WBEM_E_CANNOT_BE_KEY"},
+        {0x80041020, "WBEM_E_INCOMPLETE_CLASS"}, {0x80041021, "WBEM_E_INVALID_SYNTAX"},
+        {0x80041022, "WBEM_E_NONDECORATED_OBJECT"}, {0x80041023, "WBEM_E_READ_ONLY"},
+        {0x80041024, "WBEM_E_PROVIDER_NOT_CAPABLE"}, {0x80041025, "WBEM_E_CLASS_HAS_CHILDREN"},
+        {0x80041026, "WBEM_E_CLASS_HAS_INSTANCES"}, {0x80041027, "WBEM_E_QUERY_NOT_IMPLEMENTED"},
+        {0x80041028, "WBEM_E_ILLEGAL_NULL"}, {0x80041029, "WBEM_E_INVALID_QUALIFIER_TYPE"},
+        {0x8004102a, "WBEM_E_INVALID_PROPERTY_TYPE"}, {0x8004102b, "WBEM_E_VALUE_OUT_OF_RANGE"},
+        {0x8004102c, "WBEM_E_CANNOT_BE_SINGLETON"}, {0x8004102d, "WBEM_E_INVALID_CIM_TYPE"},
+        {0x8004102e, "WBEM_E_INVALID_METHOD"}, {0x8004102f, "WBEM_E_INVALID_METHOD_PARAMETERS"},
+        {0x80041030, "WBEM_E_SYSTEM_PROPERTY"}, {0x80041031, "WBEM_E_INVALID_PROPERTY"},
+        {0x80041032, "WBEM_E_CALL_CANCELLED"}, {0x80041033, "WBEM_E_SHUTTING_DOWN"},
+        {0x80041034, "WBEM_E_PROPAGATED_METHOD"}, {0x80041035, "WBEM_E_UNSUPPORTED_PARAMETER"},
+        {0x80041036, "WBEM_E_MISSING_PARAMETER_ID"}, {0x80041037, "WBEM_E_INVALID_PARAMETER_ID"},
+        {0x80041038, "WBEM_E_NONCONSECUTIVE_PARAMETER_IDS"}, {0x80041039, "WBEM_E_PARAMETER_ID_ON_RETVAL"},
+        {0x8004103a, "WBEM_E_INVALID_OBJECT_PATH"}, {0x8004103b, "WBEM_E_OUT_OF_DISK_SPACE"},
+        {0x8004103c, "WBEM_E_BUFFER_TOO_SMALL"}, {0x8004103d, "WBEM_E_UNSUPPORTED_PUT_EXTENSION"},
+        {0x8004103e, "WBEM_E_UNKNOWN_OBJECT_TYPE"}, {0x8004103f, "WBEM_E_UNKNOWN_PACKET_TYPE"},
+        {0x80041040, "WBEM_E_MARSHAL_VERSION_MISMATCH"}, {0x80041041, "WBEM_E_MARSHAL_INVALID_SIGNATURE"},
+        {0x80041042, "WBEM_E_INVALID_QUALIFIER"}, {0x80041043, "WBEM_E_INVALID_DUPLICATE_PARAMETER"},
+        {0x80041044, "WBEM_E_TOO_MUCH_DATA"}, {0x80041045, "WBEM_E_SERVER_TOO_BUSY"},
+        {0x80041046, "WBEM_E_INVALID_FLAVOR"}, {0x80041047, "WBEM_E_CIRCULAR_REFERENCE"},
+        {0x80041048, "WBEM_E_UNSUPPORTED_CLASS_UPDATE"}, {0x80041049, "WBEM_E_CANNOT_CHANGE_KEY_INHERITANCE"},
+        {0x80041050, "WBEM_E_CANNOT_CHANGE_INDEX_INHERITANCE"}, {0x80041051, "WBEM_E_TOO_MANY_PROPERTIES"},
+        {0x80041052, "WBEM_E_UPDATE_TYPE_MISMATCH"}, {0x80041053, "WBEM_E_UPDATE_OVERRIDE_NOT_ALLOWED"},
+        {0x80041054, "WBEM_E_UPDATE_PROPAGATED_METHOD"}, {0x80041056, "WBEM_E_METHOD_DISABLED"},
+        {0x80041057, "WBEM_E_REFRESHER_BUSY"}, {0x80041058, "WBEM_E_UNPARSABLE_QUERY"},
+        {0x80041059, "WBEM_E_NOT_EVENT_CLASS"}, {0x8004105a, "WBEM_E_MISSING_GROUP_WITHIN"},
+        {0x8004105b, "WBEM_E_MISSING_AGGREGATION_LIST"}, {0x8004105c, "WBEM_E_PROPERTY_NOT_AN_OBJECT"},
+        {0x8004105d, "WBEM_E_AGGREGATING_BY_OBJECT"}, {0x8004105f, "WBEM_E_UNINTERPRETABLE_PROVIDER_QUERY"},
+        {0x80041060, "WBEM_E_BACKUP_RESTORE_WINMGMT_RUNNING"}, {0x80041061, "WBEM_E_QUEUE_OVERFLOW"},
+        {0x80041062, "WBEM_E_PRIVILEGE_NOT_HELD"}, {0x80041063, "WBEM_E_INVALID_OPERATOR"},
+        {0x80041064, "WBEM_E_LOCAL_CREDENTIALS"}, {0x80041065, "WBEM_E_CANNOT_BE_ABSTRACT"},
+        {0x80041066, "WBEM_E_AMENDED_OBJECT"}, {0x80041067, "WBEM_E_CLIENT_TOO_SLOW"},
+        {0x80041068, "WBEM_E_NULL_SECURITY_DESCRIPTOR"}, {0x80041069, "WBEM_E_TIMED_OUT"},
+        {0x8004106a, "WBEM_E_INVALID_ASSOCIATION"}, {0x8004106b, "WBEM_E_AMBIGUOUS_OPERATION"},
+        {0x8004106c, "WBEM_E_QUOTA_VIOLATION"}, {0x8004106d, "WBEM_E_RESERVED_001"},
+        {0x8004106e, "WBEM_E_RESERVED_002"}, {0x8004106f, "WBEM_E_UNSUPPORTED_LOCALE"},
+        {0x80041070, "WBEM_E_HANDLE_OUT_OF_DATE"}, {0x80041071, "WBEM_E_CONNECTION_FAILED"},
+        {0x80041072, "WBEM_E_INVALID_HANDLE_REQUEST"}, {0x80041073, "WBEM_E_PROPERTY_NAME_TOO_WIDE"},
+        {0x80041074, "WBEM_E_CLASS_NAME_TOO_WIDE"}, {0x80041075, "WBEM_E_METHOD_NAME_TOO_WIDE"},
+        {0x80041076, "WBEM_E_QUALIFIER_NAME_TOO_WIDE"},
+    };
+    for (const Named& n : named) {
+        EXPECT_EQ(StatusText(static_cast<HRESULT>(n.code)), n.name);
+    }
+}
+
+TEST(StatusText, FormatsEveryOtherCodeInHex) {
+    struct Case { unsigned long code; const char* text; };
+    const Case cases[] = {
+        {0x00000000, "0x00000000"},  // success has no name here
+        {0x80070005, "0x80070005"},  // the general access-denied code
+        {0x80041055, "0x80041055"},  // a WMI code outside the named set
+        {0x80041089, "0x80041089"},
+        {0x00000002, "0x00000002"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(StatusText(static_cast<HRESULT>(c.code)), c.text);
+}
+
+// --- the parser against Wine's root\CIMV2 -------------------------------------
+
+TEST(ParserOnCimv2, RepliesAsTheCommandAsks) {
+    const std::string pid = std::to_string(GetCurrentProcessId());
+    const std::string self = R"(root\CIMV2:Q:Win32_Process where ProcessId = )" + pid;
+    struct Case { std::string command; std::string reply; };
+    const Case cases[] = {
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:0)",
+         Narrow(ReadDirectly(L"root\\CIMV2", L"Select * from Win32_BIOS", L"SMBIOSBIOSVersion"))},
+        {self + ":ProcessId:0", pid},
+        {self + ":ProcessId:0x", pid},              // the instance reads as 0
+        {R"(root\nonexistent:Q:Win32_BIOS:SMBIOSBIOSVersion:0)", "WBEM_E_INVALID_NAMESPACE"},
+        {R"(root\CIMV2:Q:Win32_BIOS:NoSuchProperty:0)", "WBEM_E_NOT_FOUND"},
+        {R"(root\CIMV2:Q:Win32_SystemEnclosure:ChassisTypes:0)", "WBEM_E_TYPE_MISMATCH"},  // an array
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:1)", kTooFew},
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:2000000000)", kTooFew},
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:99999999999)", kTooFew},
+        {R"(root\CIMV2:Q:Win32_BIOS where Name = 'no such firmware':Name:0)", kNoObjects},
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:-1)", kMalformed},
+        {R"(root\CIMV2:q:Win32_BIOS:SMBIOSBIOSVersion:0)", kMalformed},
+        {R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion)", kMalformed},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Reply(c.command), c.reply) << c.command;
+}
+
+TEST(ParserOnCimv2, NullValueRepliesEmptyText) {
+    // Wine gives the command line of other processes as a null value; the
+    // reading process is started by this one, so it is not ourselves.
+    std::string reply = RunTool("bridge_cmd.exe", R"("root\CIMV2:Q:Win32_Process where ProcessId = )" +
+                                                      std::to_string(GetCurrentProcessId()) + ":CommandLine:0\"");
+    EXPECT_EQ(reply, "");
+    EXPECT_EQ(Reply(R"(root\CIMV2:Q:Win32_Process where ProcessId = )" + std::to_string(GetCurrentProcessId()) +
+                    ":CommandLine:0"),
+              std::string(GetCommandLineA()).substr(0, 259));
+}
+
+TEST(ParserOnCimv2, LongValueIsCutTo259Bytes) {
+    // A process whose own command line is 300 characters long reads it back.
+    std::string padding(300, 'p');
+    padding.replace(150, 2, "\xE9\xE8");  // two characters outside ASCII in the middle
+    std::string arguments = "-self-command-line " + padding;
+    EXPECT_EQ(RunTool("bridge_cmd.exe", arguments), ToolCommandLine("bridge_cmd.exe", arguments).substr(0, 259));
+}
+
+TEST(ParserOnCimv2, OperationMLeavesTheReplyAlone) {
+    EXPECT_EQ(Reply(R"(root\CIMV2:M:Win32_BIOS:SMBIOSBIOSVersion:0)"), std::string(799, '#'));
+}
+
+TEST(ParserOnCimv2, FarInstanceAnswersWithBoundedMemory) {
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+    EXPECT_EQ(Reply(R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:2000000000)"), kTooFew);
+    EXPECT_EQ(Reply(R"(root\CIMV2:S:Win32_BIOS:SMBIOSBIOSVersion:2000000000:1)"), kTooFew);
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+    EXPECT_LT(after.PeakWorkingSetSize, before.PeakWorkingSetSize + (64u << 20));
+}
+
+// --- the property operations against Wine's root\CIMV2 --------------------------
+
+class Cimv2Operations : public testing::Test {
+protected:
+    CBrindle bridge;
+    Wide cimv2{L"root\\CIMV2"};
+    Wide wql{L"WQL"};
+    Wide bios{L"Select * from Win32_BIOS"};
+    char errorText[260];
+    void SetUp() override { std::memset(errorText, '#', sizeof errorText); }
+    std::string ErrorText() const { return std::string(errorText, strnlen(errorText, sizeof errorText)); }
+};
+
+TEST_F(Cimv2Operations, CountsObjectsOrFails) {
+    Wide none{L"Select * from Win32_BIOS where Name = 'no such firmware'"};
+    Wide nowhere{L"root\\nonexistent"};
+    EXPECT_EQ(bridge.GetPropertyInstanceNumber(bios, errorText, cimv2, wql), 1);
+    EXPECT_EQ(errorText[0], '#');  // untouched on success
+    EXPECT_EQ(bridge.GetPropertyInstanceNumber(none, errorText, cimv2, wql), 0);
+    EXPECT_EQ(bridge.GetPropertyInstanceNumber(bios, errorText, nowhere, wql), -1);
+    EXPECT_EQ(ErrorText(), "WBEM_E_INVALID_NAMESPACE");
+}
+
+TEST_F(Cimv2Operations, QueryFillsEveryElementOrFails) {
+    Wide version{L"SMBIOSBIOSVersion"};
+    Wide unknown{L"NoSuchProperty"};
+    char first[260], second[260];
+    CValueArray values;
+    values.Add(first);
+    ASSERT_TRUE(bridge.QueryWMIProperty(bios, version.Address(), values, errorText, cimv2, wql));
+    EXPECT_EQ(std::string(first), Narrow(ReadDirectly(L"root\\CIMV2", L"Select * from Win32_BIOS", L"SMBIOSBIOSVersion")));
+    EXPECT_EQ(errorText[0], '#');
+
+    EXPECT_FALSE(bridge.QueryWMIProperty(bios, unknown.Address(), values, errorText, cimv2, wql));
+    EXPECT_EQ(ErrorText(), "WBEM_E_NOT_FOUND");
+
+    values.Add(second);
+    EXPECT_FALSE(bridge.QueryWMIProperty(bios, version.Address(), values, errorText, cimv2, wql));
+    EXPECT_EQ(ErrorText(), kTooFew);
+}
+
+TEST_F(Cimv2Operations, WriteOfOnlyEmptyStringsSucceedsWithoutWriting) {
+    // Wine refuses writes of Win32_BIOS, so success shows that nothing was written.
+    Wide version{L"SMBIOSBIOSVersion"};
+    Wide empty{L""};
+    CValueArray values;
+    values.Add(static_cast<BSTR>(empty));
+    EXPECT_TRUE(bridge.SetWMIProperty(bios, version.Address(), values, errorText, cimv2, wql));
+    EXPECT_EQ(errorText[0], '#');
+}
+
+// --- COM and the bridge object ---------------------------------------------------
+
+TEST(BridgeObject, BalancesComOnItsThread) {
+    HRESULT afterSta = E_FAIL, afterMta = E_FAIL;
+    std::string mtaReply;
+    std::thread([&] {
+        { CBrindle bridge; }
+        afterSta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // S_OK: COM was fully released
+        if (SUCCEEDED(afterSta)) CoUninitialize();
+    }).join();
+    std::thread([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // the caller's own COM
+        { CBrindle bridge; }
+        mtaReply = Reply(R"(root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:1)");
+        afterMta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);  // S_FALSE: still the caller's
+        if (SUCCEEDED(afterMta)) CoUninitialize();
+        CoUninitialize();
+    }).join();
+    EXPECT_EQ(afterSta, S_OK);
+    EXPECT_EQ(afterMta, S_FALSE);
+    EXPECT_EQ(mtaReply, kTooFew);  // the bridge works on a thread of the multithreaded apartment too
+}
+
+TEST(BridgeObject, KeepsTheWindowsGeneration) {
+    // Wine's per-program Windows version decides what the bridge object sees.
+    const char* key = R"(Software\Wine\AppDefaults\bridge_cmd.exe)";
+    struct Case { const char* version; const char* generation; };
+    const Case cases[] = {{"winxp", "1"}, {"vista", "2"}, {"win7", "0"}, {"win10", "0"}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "Version", REG_SZ, c.version,
+                                  static_cast<DWORD>(std::strlen(c.version) + 1)),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RunTool("bridge_cmd.exe", "-generation"), c.generation) << c.version;
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+}
+
+// The bridge object's layout, which the programs that embed it rely on.
+struct BridgeLayout {
+    HWND eventWindow;
+    int osGeneration;
+};
+static_assert(sizeof(BridgeLayout) == sizeof(CBrindle));
+
+BridgeLayout Fields(const CBrindle& bridge) {
+    BridgeLayout layout;
+    std::memcpy(&layout, static_cast<const void*>(&bridge), sizeof layout);
+    return layout;
+}
+
+TEST(BridgeObject, AssignmentCopiesBothFields) {
+    CBrindle a, b;
+    a.AddHWND(reinterpret_cast<HWND>(0x1234));
+    b = a;
+    EXPECT_EQ(Fields(b).eventWindow, reinterpret_cast<HWND>(0x1234));
+    EXPECT_EQ(Fields(b).osGeneration, Fields(a).osGeneration);
+}
+
+// --- the pipe client ----------------------------------------------------------------
+
+constexpr char kPipeName[] = R"(\\.\pipe\simple)";
+
+TEST(PipeClient, FailsAtOnceWithoutAServer) {
+    if (WaitNamedPipeA(kPipeName, 1) || GetLastError() != ERROR_FILE_NOT_FOUND) {
+        GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+    }
+    char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+    char reply[800] = {};
+    EXPECT_FALSE(ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply));
+}
+
+TEST(PipeClient, ExchangesOneMessageEachWay) {
+    HANDLE pipe = CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                   1, 800, 800, 1000, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+
+    char received[200] = {};
+    DWORD receivedSize = 0;
+    std::thread server([&] {
+        if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+            ReadFile(pipe, received, sizeof received, &receivedSize, nullptr);
+            char answer[180] = {};
+            std::strcpy(answer, kMalformed);
+            DWORD written = 0;
+            WriteFile(pipe, answer, sizeof answer, &written, nullptr);
+            FlushFileBuffers(pipe);
+        }
+        DisconnectNamedPipe(pipe);
+    });
+
+    char request[80] = R"(root\WMI:Q:ZEL_System:System)";
+    char reply[800];
+    std::memset(reply, '#', sizeof reply);
+    BOOL ok = ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply);
+    if (!ok) {
+        // Release the server from its wait so the thread can end.
+        HANDLE client = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+    }
+    server.join();
+    CloseHandle(pipe);
+
+    ASSERT_TRUE(ok);
+    EXPECT_STREQ(reply, kMalformed);
+    ASSERT_EQ(receivedSize, sizeof request);
+    EXPECT_EQ(std::memcmp(received, request, sizeof request), 0);
+}
+
+// --- a scripted WMI stand-in ------------------------------------------------------------
+
+class ScriptedWmi : public testing::Test {
+protected:
+    CBrindle bridge;  // COM for the stand-in's registration
+    FakeWmi wmi;
+    Wide ns{L"root\\fake"};
+    Wide wql{L"WQL"};
+    Wide query{L"Select * from Fake"};
+    Wide property{L"Value"};
+    char errorText[260] = {};
+
+    void SetUp() override { ASSERT_TRUE(wmi.Registered()); }
+    std::string ErrorText() const { return errorText; }
+};
+
+TEST_F(ScriptedWmi, ValuesWithoutTextFormAreClearReplies) {
+    struct Case { VARIANT value; std::string reply; };
+    Case cases[] = {
+        {NullValue(), ""},
+        {EmptyValue(), ""},
+        {IntValue(-5), "-5"},
+        {TextValue(L"abc"), "abc"},
+        {IntArrayValue(), "WBEM_E_TYPE_MISMATCH"},
+        {ObjectValue(), "WBEM_E_TYPE_MISMATCH"},
+        {TextValue(std::wstring(300, L'v')), std::string(259, 'v')},
+    };
+    for (Case& c : cases) wmi.AddObject(c.value);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(Reply(R"(root\fake:Q:Fake:Value:)" + std::to_string(i)), cases[i].reply) << "object " << i;
+    }
+}
+
+TEST_F(ScriptedWmi, LongValueIsCutAtACharacterOfTheCodePage) {
+    // Korean syllables take two bytes in a double-byte code page; after two
+    // ASCII letters a cut at byte 259 would fall inside the 129th syllable.
+    if (const char* expected = std::getenv("BRIDGE_EXPECT_ACP")) {
+        ASSERT_EQ(std::to_string(GetACP()), expected) << "the run was meant for another ANSI code page";
+    }
+    const std::wstring value = L"ab" + std::wstring(200, L'\uAC00');
+    BOOL unmappable = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, value.data(), 3, nullptr, 0, nullptr, &unmappable);
+    if (unmappable) GTEST_SKIP() << "code page " << GetACP() << " has no Korean; bridge_test_double_byte runs this";
+    wmi.AddObject(TextValue(value));
+    const std::string reply = Reply(R"(root\fake:Q:Fake:Value:0)");
+
+    ASSERT_LE(reply.size(), 259u);
+    // The reply is whole characters: it converts back without error to the
+    // start of the value ...
+    std::wstring back(reply.size(), L'\0');
+    int units = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, reply.data(), static_cast<int>(reply.size()),
+                                    back.data(), static_cast<int>(back.size()));
+    ASSERT_GT(units, 0) << "code page " << GetACP();
+    back.resize(units);
+    EXPECT_EQ(back, value.substr(0, back.size()));
+    // ... and as long as the area allows: one more character would not fit.
+    int withNext = WideCharToMultiByte(CP_ACP, 0, value.data(), units + 1, nullptr, 0, nullptr, nullptr);
+    EXPECT_GT(withNext, 259) << "code page " << GetACP();
+}
+
+TEST_F(ScriptedWmi, RowsThatVanishAfterTheCountAreReported) {
+    wmi.AddObject(TextValue(L"A"));
+    wmi.AddObject(TextValue(L"B"));
+    wmi.AddObject(TextValue(L"C"));
+    wmi.State().visible = {3, 1};  // counted three, then only one is left
+
+    char areas[3][260];
+    std::memset(areas, 'x', sizeof areas);
+    CValueArray values;
+    for (auto& area : areas) values.Add(area);
+    EXPECT_FALSE(bridge.QueryWMIProperty(query, property.Address(), values, errorText, ns, wql));
+    EXPECT_EQ(ErrorText(), kTooFew);
+    EXPECT_STREQ(areas[0], "A");
+    EXPECT_EQ(areas[1][0], '\0');
+    EXPECT_EQ(areas[2][0], '\0');
+
+    wmi.State().queries = 0;
+    EXPECT_EQ(Reply(R"(root\fake:Q:Fake:Value:2)"), kTooFew);
+    wmi.State().queries = 0;
+    EXPECT_EQ(Reply(R"(root\fake:S:Fake:Value:2:9)"), kTooFew);
+    EXPECT_TRUE(wmi.State().stored.empty());
+}
+
+TEST_F(ScriptedWmi, WritesOnlyNonEmptyPositions) {
+    for (int i = 0; i < 3; ++i) wmi.AddObject(IntValue(i));
+    Wide empty{L""}, eight{L"8"};
+    CValueArray values;
+    values.Add(static_cast<BSTR>(empty));
+    values.Add(static_cast<BSTR>(eight));
+    values.Add(static_cast<BSTR>(empty));
+    EXPECT_TRUE(bridge.SetWMIProperty(query, property.Address(), values, errorText, ns, wql));
+    EXPECT_EQ(wmi.State().stored, (std::map<std::size_t, std::wstring>{{1, L"8"}}));
+
+    wmi.State().stored.clear();
+    EXPECT_EQ(Reply(R"(root\fake:S:Fake:Value:2:007)"), "7");
+    EXPECT_EQ(wmi.State().stored, (std::map<std::size_t, std::wstring>{{2, L"7"}}));
+}
+
+TEST_F(ScriptedWmi, FailureInTheMiddleOfAWriteKeepsEarlierWrites) {
+    for (int i = 0; i < 3; ++i) wmi.AddObject(IntValue(i));
+    wmi.State().failPosition = 1;
+    wmi.State().failCode = WBEM_E_TRANSPORT_FAILURE;
+    Wide seven{L"7"};
+    CValueArray values;
+    for (int i = 0; i < 3; ++i) values.Add(static_cast<BSTR>(seven));
+    EXPECT_FALSE(bridge.SetWMIProperty(query, property.Address(), values, errorText, ns, wql));
+    EXPECT_EQ(ErrorText(), "WBEM_E_TRANSPORT_FAILURE");
+    EXPECT_EQ(wmi.State().stored, (std::map<std::size_t, std::wstring>{{0, L"7"}}));
+}
+
+}  // namespace
