@@ -126,6 +126,10 @@ expect_eq "menu with the path NONE" "$(menu_items)" "337:About|336:Exit"
 reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'C:\windows\notepad.exe' /f
 expect_eq "menu with a chosen program" "$(menu_items)" "338:User-Defined Key|337:About|336:Exit"
 
+# Left-clicks and double-clicks on the icon open nothing.
+for msg in 0x0202 0x0203 0x0201; do probe icon-click $msg; done
+if probe wait-menu 1500; then fail "left clicks open no menu"; probe menu 1000 close >/dev/null; else ok "left clicks open no menu"; fi
+
 # ---- logging off adds nothing
 probe log 0 5f && probe log 1 "It's Wirelees's WMIevent"
 expect_eq "logging off adds nothing" "$(log_size)" 0
@@ -142,6 +146,9 @@ BIOS=$(w "$BIN/bridge_cmd.exe" 'root\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:0' | h
 sig=${BIOS:0:8}; sig=${sig: -2}
 if [ "$sig" == "QZ" ]; then want_company="Zelmont Corporation"; else want_company=""; fi
 expect_eq "company line follows the BIOS signature of [$BIOS]" "$(about_field 1019)" "$want_company"
+
+probe send-command 337 || fail "About chosen again returns at once"
+expect_eq "About chosen while the box is open opens no second one" "$(probe about-count)" 1
 
 focus_desktop; xdotool key ctrl+alt+s
 until_true 5 sh -c "[ \"\$(wine '$BIN/tray_probe.exe' about 1000 | tr -d '\r' | sed -n 's/^1024=//p')\" = Logging ]"

@@ -107,7 +107,7 @@ int Usage() {
                  "usage: tray_probe <command>\n"
                  "  wait-pipe MS | uilang | wait-window MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
-                 "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | wait-no-about MS\n"
+                 "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | about-count | send-command ID | icon-click MSG | wait-no-about MS\n"
                  "  power-source 0|1|short | resume | suspend | endsession | exit\n"
                  "  log KIND TEXT | delete-icon | taskbar-created | wait-exit PID MS\n");
     return 2;
@@ -219,6 +219,34 @@ int main(int argc, char** argv) {
         for (int id : {1, 1001, 1004, 1018, 1019, 1024})
             std::printf("%d=%s\n", id, TextOf(GetDlgItem(about, id)).c_str());
         return 0;
+    }
+    if (cmd == "about-count") {
+        // Every about box of the tray program, shown or not.
+        struct Count { HWND main; DWORD pid; int n; } c = {MainWindow(), 0, 0};
+        if (!c.main) return 1;
+        GetWindowThreadProcessId(c.main, &c.pid);
+        EnumWindows([](HWND hwnd, LPARAM arg) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(arg);
+            char cls[64] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            if (hwnd != c->main && pid == c->pid && std::strcmp(cls, "#32770") == 0) ++c->n;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&c));
+        std::printf("%d\n", c.n);
+        return 0;
+    }
+    if (cmd == "send-command") {
+        // Sent, not posted: returns once the handler has returned (within 3 s).
+        DWORD_PTR r = 0;
+        return MainWindow() && SendMessageTimeoutA(MainWindow(), WM_COMMAND, std::atoi(arg(2)), 0, SMTO_BLOCK, 3000, &r)
+                   ? 0
+                   : 1;
+    }
+    if (cmd == "icon-click") {
+        // A mouse message of the icon's callback, as the shell sends it.
+        return MainWindow() && PostMessageA(MainWindow(), kTrayIconMessage, 1, std::strtol(arg(2), nullptr, 0)) ? 0 : 1;
     }
     if (cmd == "about-ok-rect") {
         RECT r;
