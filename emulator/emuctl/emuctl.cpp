@@ -1,6 +1,7 @@
 // emuctl: drives the emulated notebook from the command line, as a person
 // at the keyboard would: install it into the prefix, read, set and reset the
-// embedded controller's registers.
+// embedded controller's registers, press the firmware's hotkeys and raise
+// raw firmware events.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +11,8 @@
 
 #include "ec.h"
 #include "ec_registry.h"
+#include "event_bus.h"
+#include "hotkeys.h"
 #include "install.h"
 #include "wide.h"
 
@@ -30,11 +33,26 @@ void printUsage(FILE* out) {
                "  get [register]          print every register, or one, as Name=value (decimal)\n"
                "  set <register> <value>  store a value (decimal or 0x hex) and print what the\n"
                "                          register keeps (bits outside its mask are dropped)\n"
-               "registers:\n");
+               "  press <key|code>        press a hotkey: toggle its device bit (if it has one)\n"
+               "                          and raise ZEL_Event with ZELEvt = code | register << 8;\n"
+               "                          prints the register and ZELEvt\n"
+               "  raise [--batch] <value>...  raise ZEL_Event with each raw ZELEvt value (decimal\n"
+               "                          or 0x hex), one event each, or with --batch all of\n"
+               "                          them as one delivery of several objects (at most %zu)\n"
+               "registers:\n", emu::kMaxBatch);
   for (const auto& r : emu::registers())
     std::fprintf(out, "  %-9.*s default %-3u mask 0x%02X  %.*s\n", static_cast<int>(r.name.size()),
                  r.name.data(), r.defaultValue, r.mask, static_cast<int>(r.meaning.size()),
                  r.meaning.data());
+  std::fprintf(out, "keys (any other code 0-255 raises that code with flag byte 0):\n");
+  for (const auto& k : emu::hotkeys()) {
+    std::fprintf(out, "  %-12.*s code %3u", static_cast<int>(k.name.size()), k.name.data(), k.code);
+    if (k.toggles) {
+      const auto reg = emu::spec(k.reg).name;
+      std::fprintf(out, "  toggles %.*s bit 0x%02X", static_cast<int>(reg.size()), reg.data(), k.bit);
+    }
+    std::fprintf(out, "\n");
+  }
 }
 
 int usageError(const char* message) {
@@ -85,6 +103,63 @@ int uninstall() {
     return kFailed;
   }
   std::printf("WMI locator is %s again\n", emu::toUtf8(restored).c_str());
+  return kOk;
+}
+
+int press(emu::Ec& ec, const std::string& which) {
+  auto key = emu::findHotkey(which);
+  if (!key) return usageError(("unknown key: " + which).c_str());
+  emu::EventBus bus;
+  // The toggle and its event are one step for every process: no other
+  // press or raise comes between them.
+  emu::EventBus::Hold hold(bus);
+  if (!hold.held()) {
+    std::fprintf(stderr, "emuctl: cannot reach the firmware event queue\n");
+    return kFailed;
+  }
+  auto value = emu::press(ec, *key);
+  if (!value) {
+    std::fprintf(stderr, "emuctl: cannot change the EC state\n");
+    return kFailed;
+  }
+  const std::uint32_t v[] = {*value};
+  if (!bus.raiseHeld(hold, v)) {
+    std::fprintf(stderr, "emuctl: cannot raise the event\n");
+    return kFailed;
+  }
+  if (key->toggles) printRegister(key->reg, (*value >> 8) & 0xFF);
+  std::printf("ZELEvt=0x%04X\n", *value);
+  return kOk;
+}
+
+int raise(const std::vector<std::string>& args) {
+  bool batch = false;
+  std::vector<std::uint32_t> values;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--batch" && i == 1) {
+      batch = true;
+      continue;
+    }
+    auto v = emu::parseUserNumber(args[i]);
+    if (!v) return usageError(("not a number from 0 to 4294967295: " + args[i]).c_str());
+    values.push_back(*v);
+  }
+  if (values.empty()) return usageError("raise needs at least one value");
+  if (batch && values.size() > emu::kMaxBatch) return usageError("too many values for one batch");
+  emu::EventBus bus;
+  emu::EventBus::Hold hold(bus);
+  bool ok = hold.held();
+  if (ok && batch) {
+    ok = bus.raiseHeld(hold, values).has_value();
+  } else {
+    for (std::size_t i = 0; ok && i < values.size(); ++i)
+      ok = bus.raiseHeld(hold, std::span(&values[i], 1)).has_value();
+  }
+  if (!ok) {
+    std::fprintf(stderr, "emuctl: cannot raise the event\n");
+    return kFailed;
+  }
+  for (auto v : values) std::printf("ZELEvt=0x%04X\n", v);
   return kOk;
 }
 
@@ -140,7 +215,10 @@ int run(const std::vector<std::string>& args) {
     printRegister(*reg, *stored);
     return kOk;
   }
-  if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set")
+  if (cmd == "press" && args.size() == 2) return press(ec, args[1]);
+  if (cmd == "raise") return raise(args);
+  if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
+      cmd == "press")
     return usageError(("wrong arguments for " + cmd).c_str());
   return usageError(("unknown command: " + cmd).c_str());
 }

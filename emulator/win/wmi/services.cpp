@@ -3,6 +3,8 @@
 #include <new>
 
 #include "enumerator.h"
+#include "event_class.h"
+#include "events.h"
 #include "object.h"
 #include "text.h"
 #include "variant.h"
@@ -205,8 +207,29 @@ HRESULT Services::OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**
   return WBEM_E_INVALID_NAMESPACE;
 }
 
+// Event subscriptions outlive this object, as they outlive a Windows
+// client's services proxy: they belong to the process (wmi/events.h).
+HRESULT Services::ExecNotificationQueryAsync(const BSTR strQueryLanguage, const BSTR strQuery,
+                                             LONG, IWbemContext*,
+                                             IWbemObjectSink* pResponseHandler) {
+  if (!strQuery || !pResponseHandler) return WBEM_E_INVALID_PARAMETER;
+  switch (planNotificationQuery(bstrText(strQueryLanguage), bstrText(strQuery))) {
+    case NotificationVerdict::Subscribe: break;
+    case NotificationVerdict::InvalidQueryType: return WBEM_E_INVALID_QUERY_TYPE;
+    case NotificationVerdict::InvalidQuery: return WBEM_E_INVALID_QUERY;
+    case NotificationVerdict::InvalidClass: return WBEM_E_INVALID_CLASS;
+    case NotificationVerdict::NotEventClass: return WBEM_E_NOT_EVENT_CLASS;
+    case NotificationVerdict::Unsupported: return WBEM_E_NOT_SUPPORTED;
+  }
+  // The firmware's event provider sends no progress reports, so
+  // WBEM_FLAG_SEND_STATUS changes nothing: events go to Indicate, and
+  // SetStatus comes only when the call ends (CancelAsyncCall).
+  return subscribeEvents(pResponseHandler, server_);
+}
+
+HRESULT Services::CancelAsyncCall(IWbemObjectSink* pSink) { return cancelEvents(pSink); }
+
 // Not offered (yet) by the emulated firmware's provider.
-HRESULT Services::CancelAsyncCall(IWbemObjectSink*) { return WBEM_E_NOT_SUPPORTED; }
 HRESULT Services::QueryObjectSink(LONG, IWbemObjectSink** pp) {
   if (pp) *pp = nullptr;
   return WBEM_E_NOT_SUPPORTED;
@@ -254,10 +277,6 @@ HRESULT Services::ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IW
 HRESULT Services::ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
                                         IEnumWbemClassObject** pp) {
   if (pp) *pp = nullptr;
-  return WBEM_E_NOT_SUPPORTED;
-}
-HRESULT Services::ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
-                                             IWbemObjectSink*) {
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,

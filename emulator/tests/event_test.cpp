@@ -1,0 +1,259 @@
+// The emulated firmware's events through real COM under Wine: notification
+// queries in root\WMI, delivery of hotkeys pressed and values raised by
+// another process (emuctl), batches, order, the delivery thread, and the end
+// of a subscription.
+#include <gtest/gtest.h>
+#include <wbemcli.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring binDir() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path, n);
+  return p.substr(0, p.find_last_of(L'\\'));
+}
+
+struct ProcessResult {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string out;
+};
+
+// Runs emuctl.exe, a second process of the run, within a deadline.
+ProcessResult emuctl(const std::wstring& args) {
+  ProcessResult r;
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION pi{};
+  std::wstring cmd = L"\"" + binDir() + L"\\emuctl.exe\" " + args;
+  BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                nullptr, nullptr, &si, &pi);
+  CloseHandle(writeEnd);
+  if (started) {
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got) r.out.append(buf, got);
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
+      GetExitCodeProcess(pi.hProcess, &r.exitCode);
+    else
+      TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  CloseHandle(readEnd);
+  r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+  return r;
+}
+
+struct Bstr {
+  explicit Bstr(const wchar_t* s) : b(SysAllocString(s)) {}
+  ~Bstr() { SysFreeString(b); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR b;
+};
+
+// Records what arrives: one entry per Indicate with the ZELEvt values of its
+// objects and the thread it ran on, and every SetStatus.
+class RecordingSink final : public IWbemObjectSink {
+ public:
+  struct Delivery {
+    DWORD thread;
+    std::vector<LONG> values;
+  };
+  struct Status {
+    LONG flags;
+    HRESULT result;
+  };
+
+  RecordingSink() {
+    InitializeCriticalSection(&cs_);
+    arrived_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  }
+  ~RecordingSink() {
+    CloseHandle(arrived_);
+    DeleteCriticalSection(&cs_);
+  }
+  RecordingSink(const RecordingSink&) = delete;
+  RecordingSink& operator=(const RecordingSink&) = delete;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (riid == IID_IUnknown || riid == IID_IWbemObjectSink) {
+      *ppv = this;
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the test's stack; the count shows what the provider still holds.
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refs_); }
+  HRESULT STDMETHODCALLTYPE Indicate(LONG count, IWbemClassObject** objects) override {
+    Delivery d{GetCurrentThreadId(), {}};
+    for (LONG i = 0; i < count; ++i) {
+      VARIANT v;
+      VariantInit(&v);
+      d.values.push_back(SUCCEEDED(objects[i]->Get(L"ZELEvt", 0, &v, nullptr, nullptr)) &&
+                                 V_VT(&v) == VT_I4
+                             ? V_I4(&v)
+                             : -1);
+      VariantClear(&v);
+    }
+    EnterCriticalSection(&cs_);
+    deliveries_.push_back(std::move(d));
+    LeaveCriticalSection(&cs_);
+    SetEvent(arrived_);
+    return WBEM_S_NO_ERROR;
+  }
+  HRESULT STDMETHODCALLTYPE SetStatus(LONG flags, HRESULT result, BSTR, IWbemClassObject*) override {
+    EnterCriticalSection(&cs_);
+    statuses_.push_back({flags, result});
+    LeaveCriticalSection(&cs_);
+    return WBEM_S_NO_ERROR;
+  }
+
+  // Waits (bounded) until `count` deliveries have arrived; returns them all.
+  std::vector<Delivery> waitFor(std::size_t count, DWORD timeoutMs = 10000) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+      EnterCriticalSection(&cs_);
+      auto copy = deliveries_;
+      LeaveCriticalSection(&cs_);
+      ULONGLONG now = GetTickCount64();
+      if (copy.size() >= count || now >= deadline) return copy;
+      WaitForSingleObject(arrived_, static_cast<DWORD>(deadline - now));
+    }
+  }
+  std::vector<Status> statuses() {
+    EnterCriticalSection(&cs_);
+    auto copy = statuses_;
+    LeaveCriticalSection(&cs_);
+    return copy;
+  }
+  LONG refs() const { return refs_; }
+
+ private:
+  LONG refs_ = 0;
+  CRITICAL_SECTION cs_;
+  HANDLE arrived_;
+  std::vector<Delivery> deliveries_;
+  std::vector<Status> statuses_;
+};
+
+class Events : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+    auto r = emuctl(L"install");
+    ASSERT_EQ(r.exitCode, 0u) << r.out;
+  }
+  static void TearDownTestSuite() { CoUninitialize(); }
+
+  void SetUp() override {
+    ASSERT_EQ(emuctl(L"reset").exitCode, 0u);
+    IWbemLocator* locator = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                              IID_IWbemLocator,
+                                              reinterpret_cast<void**>(&locator)));
+    Bstr ns(L"root\\WMI");
+    HRESULT hr = locator->ConnectServer(ns.b, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                        &services_);
+    locator->Release();
+    ASSERT_HRESULT_SUCCEEDED(hr);
+  }
+  void TearDown() override {
+    if (services_) services_->Release();
+  }
+
+  HRESULT subscribe(IWbemObjectSink* sink, const wchar_t* query = L"Select * from ZEL_Event",
+                    const wchar_t* language = L"WQL") {
+    Bstr q(query), l(language);
+    return services_->ExecNotificationQueryAsync(l.b, q.b, WBEM_FLAG_SEND_STATUS, nullptr, sink);
+  }
+
+  IWbemServices* services_ = nullptr;
+};
+
+TEST_F(Events, AHotkeyPressedByAnotherProcessArrivesOnAnotherThread) {
+  RecordingSink sink;
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&sink));
+  auto r = emuctl(L"press wireless");
+  ASSERT_EQ(r.exitCode, 0u) << r.out;
+  EXPECT_EQ(r.out, "Device=3\nZELEvt=0x035F\n");
+  auto got = sink.waitFor(1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].values, std::vector<LONG>{0x035F});
+  EXPECT_NE(got[0].thread, GetCurrentThreadId());
+  EXPECT_TRUE(sink.statuses().empty());  // no progress reports for an event query
+  EXPECT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&sink));
+}
+
+TEST_F(Events, RaisesArriveInOrderAndABatchIsOneIndicate) {
+  RecordingSink sink;
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&sink));
+  ASSERT_EQ(emuctl(L"raise 0x156 0xABCD0157 0x1FF").exitCode, 0u);
+  ASSERT_EQ(emuctl(L"raise --batch 1 2 3").exitCode, 0u);
+  ASSERT_EQ(emuctl(L"press 0x25").exitCode, 0u);
+  auto got = sink.waitFor(5);
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got[0].values, std::vector<LONG>{0x156});
+  EXPECT_EQ(got[1].values, std::vector<LONG>{static_cast<LONG>(0xABCD0157u)});
+  EXPECT_EQ(got[2].values, std::vector<LONG>{0x1FF});
+  EXPECT_EQ(got[3].values, (std::vector<LONG>{1, 2, 3}));
+  EXPECT_EQ(got[4].values, std::vector<LONG>{0x25});
+  EXPECT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&sink));
+}
+
+TEST_F(Events, CancelEndsDeliveryWithCallCancelledAndReleasesTheSink) {
+  RecordingSink cancelled, kept;
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&cancelled));
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&kept));
+  EXPECT_GT(cancelled.refs(), 0);
+  ASSERT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&cancelled));
+  ASSERT_EQ(cancelled.statuses().size(), 1u);
+  EXPECT_EQ(cancelled.statuses()[0].flags, WBEM_STATUS_COMPLETE);
+  EXPECT_EQ(static_cast<DWORD>(cancelled.statuses()[0].result), WBEM_E_CALL_CANCELLED);
+  EXPECT_EQ(cancelled.refs(), 0);
+  EXPECT_EQ(static_cast<DWORD>(services_->CancelAsyncCall(&cancelled)), WBEM_E_NOT_FOUND);
+
+  ASSERT_EQ(emuctl(L"press webcam").exitCode, 0u);
+  ASSERT_EQ(kept.waitFor(1).size(), 1u);  // delivered to the subscriber that stayed
+  EXPECT_TRUE(cancelled.waitFor(1, 0).empty());
+  EXPECT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&kept));
+  EXPECT_EQ(kept.refs(), 0);
+}
+
+TEST_F(Events, RejectedQueriesSubscribeNothing) {
+  struct Case {
+    const wchar_t* query;
+    const wchar_t* language;
+    DWORD expected;
+  };
+  const Case cases[] = {
+      {L"Select * from ZEL_Nothing", L"WQL", WBEM_E_INVALID_CLASS},
+      {L"Select * from ZEL_Device", L"WQL", WBEM_E_NOT_EVENT_CLASS},
+      {L"Select * from ZEL_Event", L"SQL", WBEM_E_INVALID_QUERY_TYPE},
+      {L"Select from", L"WQL", WBEM_E_INVALID_QUERY},
+  };
+  for (const Case& c : cases) {
+    RecordingSink sink;
+    EXPECT_EQ(static_cast<DWORD>(subscribe(&sink, c.query, c.language)), c.expected);
+    EXPECT_EQ(sink.refs(), 0);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+#include "events.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "com.h"
+#include "event_bus.h"
+#include "event_class.h"
+#include "object.h"
+
+namespace emu {
+namespace {
+
+// The listener also polls at this interval, so a wake-up lost to a process
+// that died mid-raise delays events instead of stranding them.
+constexpr DWORD kPollMs = 1000;
+
+class CriticalSectionGuard {
+ public:
+  explicit CriticalSectionGuard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+  ~CriticalSectionGuard() { LeaveCriticalSection(&cs_); }
+  CriticalSectionGuard(const CriticalSectionGuard&) = delete;
+  CriticalSectionGuard& operator=(const CriticalSectionGuard&) = delete;
+
+ private:
+  CRITICAL_SECTION& cs_;
+};
+
+class Subscriptions {
+ public:
+  Subscriptions() { InitializeCriticalSection(&cs_); }
+  Subscriptions(const Subscriptions&) = delete;
+  Subscriptions& operator=(const Subscriptions&) = delete;
+
+  HRESULT subscribe(IWbemObjectSink* sink, const std::string& server) {
+    CriticalSectionGuard g(cs_);
+    if (!thread_) {
+      HRESULT hr = start(server);
+      if (FAILED(hr)) return hr;
+    }
+    auto from = bus_->nextSequence();
+    if (!from) return WBEM_E_FAILED;
+    sink->AddRef();
+    entries_.push_back({sink, *from});
+    return WBEM_S_NO_ERROR;
+  }
+
+  HRESULT cancel(IWbemObjectSink* sink) {
+    IWbemObjectSink* found = nullptr;
+    {
+      // Taking the lock waits for a delivery in progress, so no Indicate
+      // reaches the sink after this returns. The lock is recursive, so a
+      // sink may cancel from inside Indicate.
+      CriticalSectionGuard g(cs_);
+      for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->sink == sink) {
+          found = it->sink;
+          entries_.erase(it);
+          break;
+        }
+      }
+    }
+    if (!found) return WBEM_E_NOT_FOUND;
+    found->SetStatus(WBEM_STATUS_COMPLETE, WBEM_E_CALL_CANCELLED, nullptr, nullptr);
+    found->Release();
+    return WBEM_S_NO_ERROR;
+  }
+
+ private:
+  struct Entry {
+    IWbemObjectSink* sink;  // one reference held
+    std::uint64_t from;     // first batch raised after the subscription
+  };
+
+  HRESULT start(const std::string& server) {
+    auto bus = std::make_unique<EventBus>();
+    if (!bus->ok()) return WBEM_E_FAILED;
+    auto listener = std::make_unique<BusListener>(*bus);
+    if (!listener->ok()) return WBEM_E_FAILED;
+    bus_ = std::move(bus);
+    listener_ = std::move(listener);
+    server_ = server;
+    // The thread runs for the rest of the process; it keeps the module loaded.
+    ++g_moduleRefs;
+    thread_ = CreateThread(nullptr, 0, &Subscriptions::threadMain, this, 0, nullptr);
+    if (!thread_) {
+      --g_moduleRefs;
+      listener_.reset();
+      bus_.reset();
+      return WBEM_E_FAILED;
+    }
+    return WBEM_S_NO_ERROR;
+  }
+
+  static DWORD WINAPI threadMain(void* self) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    static_cast<Subscriptions*>(self)->run();
+    return 0;
+  }
+
+  void run() {
+    for (;;) {
+      WaitForSingleObject(listener_->wakeEvent(), kPollMs);
+      for (const auto& batch : listener_->take()) deliver(batch);
+    }
+  }
+
+  void deliver(const EventBatch& batch) {
+    std::vector<ComPtr<IWbemClassObject>> objects;
+    std::vector<IWbemClassObject*> raw;
+    for (std::uint32_t v : batch.values) {
+      objects.emplace_back(WbemObject::newInstance(eventClass(), eventValues(v), server_));
+      if (!objects.back()) return;  // out of memory: the batch is dropped whole
+      raw.push_back(objects.back().get());
+    }
+    CriticalSectionGuard g(cs_);
+    // A snapshot, since a sink may cancel (itself or another) from Indicate.
+    std::vector<IWbemObjectSink*> targets;
+    for (const auto& e : entries_)
+      if (e.from <= batch.seq) targets.push_back(e.sink);
+    for (IWbemObjectSink* sink : targets) {
+      if (!subscribed(sink)) continue;
+      sink->Indicate(static_cast<LONG>(raw.size()), raw.data());
+    }
+  }
+
+  bool subscribed(IWbemObjectSink* sink) const {
+    for (const auto& e : entries_)
+      if (e.sink == sink) return true;
+    return false;
+  }
+
+  CRITICAL_SECTION cs_;
+  std::vector<Entry> entries_;
+  std::unique_ptr<EventBus> bus_;
+  std::unique_ptr<BusListener> listener_;
+  std::string server_;
+  HANDLE thread_ = nullptr;
+};
+
+// Never destroyed: the delivery thread may still run while the process ends.
+Subscriptions& subscriptions() {
+  static Subscriptions* s = new Subscriptions();
+  return *s;
+}
+
+}  // namespace
+
+HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server) {
+  if (!sink) return WBEM_E_INVALID_PARAMETER;
+  return subscriptions().subscribe(sink, server);
+}
+
+HRESULT cancelEvents(IWbemObjectSink* sink) {
+  if (!sink) return WBEM_E_INVALID_PARAMETER;
+  return subscriptions().cancel(sink);
+}
+
+}  // namespace emu

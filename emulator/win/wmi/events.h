@@ -1,0 +1,22 @@
+// Asynchronous delivery of the firmware's events to the sinks of
+// ExecNotificationQueryAsync in this process. One delivery thread per
+// process (started by the first subscription, kept for the life of the
+// process) waits on the process's place on the event bus and hands every
+// batch raised by any process of the run, in the order raised, to every
+// sink subscribed when it was raised: one Indicate per batch, carrying all
+// of its objects. Indicate runs on that thread, never on the subscriber's.
+#pragma once
+
+#include <wbemcli.h>
+
+#include <string>
+
+namespace emu {
+
+HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server);
+// Ends a subscription: no Indicate reaches the sink once this returns; the
+// sink gets SetStatus(WBEM_STATUS_COMPLETE, WBEM_E_CALL_CANCELLED) and is
+// released. WBEM_E_NOT_FOUND for a sink that is not subscribed.
+HRESULT cancelEvents(IWbemObjectSink* sink);
+
+}  // namespace emu
