@@ -98,6 +98,16 @@ void WriteStatusText(HRESULT code, char* area);
 // (nullptr when out of memory).
 BSTR AnsiToBStr(std::string_view text);
 
+// Server kinds allowed for the WMI objects the bridge creates.
+inline constexpr DWORD kServerKinds = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+
+// The connection steps every operation starts with: creates the locator,
+// connects to the namespace (passing the context, which may be null) and
+// sets the proxy blanket on the services proxy. Returns the result code of
+// the first call that failed; what was obtained stays in the owners.
+HRESULT Connect(BSTR nameSpace, IWbemContext* context, ComPtr<IWbemLocator>& locator,
+                ComPtr<IWbemServices>& services);
+
 // The objects a query is run against.
 struct QueryTarget {
     BSTR query;

@@ -9,8 +9,6 @@
 namespace brindle {
 namespace {
 
-constexpr DWORD kServerKinds = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
-
 // The connection and enumerator of one pass over a query's objects.
 struct OpenQuery {
     ComPtr<IWbemLocator> locator;
@@ -18,16 +16,10 @@ struct OpenQuery {
     ComPtr<IEnumWbemClassObject> objects;
 };
 
-// Creates the locator, connects to the namespace, sets the proxy blanket and
-// runs the query. Returns the result code of the first call that failed.
+// Creates the locator, connects, sets the proxy blanket and runs the query.
+// Returns the result code of the first call that failed.
 HRESULT Open(const QueryTarget& target, IWbemContext* context, long flags, OpenQuery& q) {
-    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, kServerKinds, IID_IWbemLocator, q.locator.PutVoid());
-    if (FAILED(hr)) return hr;
-    hr = q.locator->ConnectServer(target.nameSpace, nullptr, nullptr, nullptr, 0, nullptr, context,
-                                  q.services.Put());
-    if (FAILED(hr)) return hr;
-    hr = CoSetProxyBlanket(q.services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                           RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    HRESULT hr = Connect(target.nameSpace, context, q.locator, q.services);
     if (FAILED(hr)) return hr;
     return q.services->ExecQuery(target.language, target.query, flags, context, q.objects.Put());
 }
@@ -63,6 +55,16 @@ void NarrowInto(const wchar_t* text, UINT length, char* area) {
 }
 
 }  // namespace
+
+HRESULT Connect(BSTR nameSpace, IWbemContext* context, ComPtr<IWbemLocator>& locator,
+                ComPtr<IWbemServices>& services) {
+    HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, kServerKinds, IID_IWbemLocator, locator.PutVoid());
+    if (FAILED(hr)) return hr;
+    hr = locator->ConnectServer(nameSpace, nullptr, nullptr, nullptr, 0, nullptr, context, services.Put());
+    if (FAILED(hr)) return hr;
+    return CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
 
 BSTR AnsiToBStr(std::string_view text) {
     int length = static_cast<int>(text.size());
