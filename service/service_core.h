@@ -1,0 +1,156 @@
+// Platform-free decisions of the command service: the command line, the
+// console texts, the guard in front of the parser (which requests are served
+// at all and with whose rights), the reply bounds, the status checkpoints
+// and the error text. No Windows header here, so all of it is tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "command.h"
+
+namespace harrowd {
+
+// Service name, display name and event-log source.
+inline constexpr char kServiceName[] = "Zelmont CVN";
+inline constexpr char kDefaultPipeName[] = "\\\\.\\pipe\\simple";
+
+// Exchange format: one request message of at most 80 bytes holding a
+// zero-terminated command string, one reply message of exactly 180 bytes.
+inline constexpr std::size_t kRequestSize = 80;
+inline constexpr std::size_t kReplySize = 180;
+
+inline constexpr char kMalformedReply[] = "Please input correct parameter !";
+inline constexpr char kDeniedReply[] = "WBEM_E_ACCESS_DENIED";
+
+// ---- command line ---------------------------------------------------------
+
+enum class ConsoleCommand { None, Install, Remove, Debug, Start, Stop };
+
+// A switch is "-" or "/" followed by one of the command words in any letter
+// case; anything else (including nullptr) is None.
+ConsoleCommand MatchSwitch(const char* arg);
+
+// The usage block printed before the dispatcher is started.
+std::string UsageText(std::string_view serviceName);
+
+// The pipe name: the default, or the name after the last "-pipe" switch
+// ("-" or "/", any letter case) among argv[1..argc-2]; a switch in the last
+// position has no name after it and is ignored.
+std::string PipeNameFromArgs(int argc, const char* const* argv);
+
+// Console texts of the service commands (printf formats, %s = service name
+// or the system's error text).
+namespace text {
+inline constexpr char kUnableToInstall[] = "Unable to install %s - %s\n";
+inline constexpr char kOpenScmFailed[] = "OpenSCManager failed - %s\n";
+inline constexpr char kOpenServiceFailed[] = "OpenService failed - %s\n";
+inline constexpr char kCreateServiceFailed[] = "CreateService failed - %s\n";
+inline constexpr char kStartServiceFailed[] = "StartService failed - %s\n";
+inline constexpr char kStopServiceFailed[] = "StopService failed - %s\n";
+inline constexpr char kDeleteServiceFailed[] = "DeleteService failed - %s\n";
+inline constexpr char kInstalled[] = "%s installed.\n";
+inline constexpr char kStarted[] = "%s started.\n";
+inline constexpr char kStopping[] = "Stopping %s.";
+inline constexpr char kStoppingDot[] = ".";
+inline constexpr char kStopped[] = "\n%s stopped.\n";
+inline constexpr char kFailedToStop[] = "\n%s failed to stop.\n";
+inline constexpr char kRemoved[] = "%s removed.\n";
+inline constexpr char kDebugging[] = "Debugging %s.\n";
+inline constexpr char kConsoleStop[] = "Stopping %s.\n";
+}  // namespace text
+
+// How long the stop and remove commands wait for the service to leave the
+// stop-pending state before they report that it failed to stop.
+inline constexpr unsigned kStopWaitLimitMs = 20000;
+
+// ---- request guard --------------------------------------------------------
+
+enum class Verdict {
+    Malformed,  // answered with kMalformedReply, the parser is not run
+    Denied,     // answered with kDeniedReply, WMI is not touched
+    Execute,    // handed to the parser
+};
+
+struct RequestDecision {
+    Verdict verdict = Verdict::Malformed;
+    std::string command;  // the command string for Execute, without its terminator
+};
+
+// Decides what to do with one request message. `received` is the number of
+// bytes the read actually delivered into `bytes`; `truncated` says the
+// message was longer than the read. Only those bytes count: an empty message,
+// one without a zero byte among them or one longer than kRequestSize is
+// malformed, and so is a command string that breaks the command grammar.
+// A well-formed read or write then has to pass the rights check.
+RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated);
+
+// The rights check of a parsed command: reads only in root\WMI and
+// root\CIMV2, writes only to the firmware's classes in root\WMI, the class a
+// plain class name in both. "M" does nothing and passes; a malformed command
+// never reaches WMI and passes too.
+bool MayExecute(const brindle::Command& command);
+
+// Letters, digits and underscores only, at least one character.
+bool IsPlainClassName(std::string_view name);
+
+// The firmware's data classes, the only ones the service writes.
+bool IsFirmwareClass(std::string_view name);
+
+// ---- reply ----------------------------------------------------------------
+
+using LeadBytePredicate = bool (*)(unsigned char);
+
+// Fills the 180-byte reply area from the parser's text: at most 179 bytes of
+// text, never cutting a double-byte character in two (`isLeadByte` tells the
+// lead bytes of the code page; nullptr means a single-byte code page), then
+// zero bytes to the end of the area. `text` is read up to its terminator or
+// `textCapacity` bytes, whichever comes first.
+void FitReply(const char* text, std::size_t textCapacity, char (&reply)[kReplySize],
+              LeadBytePredicate isLeadByte);
+
+// ---- service status -------------------------------------------------------
+
+// Service states and the stop control, with the service control manager's values.
+enum class ServiceState : std::uint32_t {
+    Stopped = 1,
+    StartPending = 2,
+    StopPending = 3,
+    Running = 4,
+};
+inline constexpr std::uint32_t kAcceptStop = 1;
+
+struct StatusReport {
+    ServiceState state;
+    std::uint32_t controlsAccepted;
+    std::uint32_t exitCode;
+    std::uint32_t checkpoint;
+    std::uint32_t waitHint;
+};
+
+// Builds the successive status reports of one service run: pending states
+// take the next checkpoint (starting at 1), running and stopped have
+// checkpoint 0; nothing is accepted while starting, only stop otherwise.
+class StatusSequence {
+public:
+    StatusReport Next(ServiceState state, std::uint32_t exitCode, std::uint32_t waitHint);
+
+private:
+    std::uint32_t m_nextCheckpoint = 1;
+};
+
+// ---- error text -----------------------------------------------------------
+
+// The system's message for an error code as the console commands print it:
+// the message without its line break, a blank and "(0x<code>)". Empty when
+// there is no message or when it would not fit an area of `areaSize` bytes
+// (the message must leave room for 14 more bytes).
+std::string FormatErrorText(std::string_view message, std::uint32_t code, std::size_t areaSize);
+
+// The first string of an event-log error entry: "<name> error: <code>",
+// at most 115 characters.
+std::string EventLogHeading(std::string_view serviceName, std::uint32_t code);
+
+}  // namespace harrowd

@@ -1,0 +1,245 @@
+#include "service_core.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace harrowd;
+
+TEST(Switches, CommandWordsAfterDashOrSlashInAnyCase) {
+    const struct {
+        const char* arg;
+        ConsoleCommand expected;
+    } cases[] = {
+        {"-install", ConsoleCommand::Install}, {"/INSTALL", ConsoleCommand::Install},
+        {"-InStAlL", ConsoleCommand::Install}, {"/remove", ConsoleCommand::Remove},
+        {"-DEBUG", ConsoleCommand::Debug},     {"-start", ConsoleCommand::Start},
+        {"/Stop", ConsoleCommand::Stop},       {"install", ConsoleCommand::None},
+        {"-installs", ConsoleCommand::None},   {"--install", ConsoleCommand::None},
+        {"-", ConsoleCommand::None},           {"", ConsoleCommand::None},
+        {"-pipe", ConsoleCommand::None},       {nullptr, ConsoleCommand::None},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MatchSwitch(c.arg), c.expected) << (c.arg ? c.arg : "(null)");
+}
+
+TEST(Switches, UsageBlock) {
+    EXPECT_EQ(UsageText("Zelmont CVN"),
+              "Zelmont CVN -install          to install the service\n"
+              "Zelmont CVN -start          to start the service\n"
+              "Zelmont CVN -stop          to stop the service\n"
+              "Zelmont CVN -remove           to remove the service\n"
+              "Zelmont CVN -debug <params>   to run as a console app for debugging\n"
+              "\n"
+              "StartServiceCtrlDispatcher being called.\n"
+              "This may take several seconds.  Please wait.\n");
+}
+
+TEST(Switches, PipeNameArgument) {
+    const struct {
+        std::vector<const char*> args;
+        std::string expected;
+    } cases[] = {
+        {{"h"}, "\\\\.\\pipe\\simple"},
+        {{"h", "-debug", "-pipe", "\\\\.\\pipe\\a"}, "\\\\.\\pipe\\a"},
+        {{"h", "/PIPE", "\\\\.\\pipe\\b"}, "\\\\.\\pipe\\b"},
+        {{"h", "-debug", "-pipe"}, "\\\\.\\pipe\\simple"},  // no name after it
+        {{"h", "-pipe", "\\\\.\\pipe\\a", "-Pipe", "\\\\.\\pipe\\b"}, "\\\\.\\pipe\\b"},
+        {{"h", "-pipes", "\\\\.\\pipe\\a"}, "\\\\.\\pipe\\simple"},
+        {{"h", "pipe", "\\\\.\\pipe\\a"}, "\\\\.\\pipe\\simple"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PipeNameFromArgs(static_cast<int>(c.args.size()), c.args.data()), c.expected)
+            << c.args.size() << " arguments";
+}
+
+namespace {
+
+// A request as the pipe delivers it: `text`, its terminator when asked for,
+// then zero padding up to `received` bytes.
+std::vector<unsigned char> Message(const std::string& text, std::size_t received, bool terminated = true) {
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    if (terminated) bytes.push_back(0);
+    if (bytes.size() < received) bytes.resize(received, 0);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(RequestGuard, CommandsTheSystemSendsAreExecuted) {
+    for (const char* command : {
+             "root\\WMI:Q:ZEL_Device:Device:0",
+             "root\\WMI:Q:ZEL_System:System:0",
+             "root\\WMI:Q:ZEL_System:System:1",
+             "root\\WMI:Q:ZEL_AP:AP:1",
+             "root\\WMI:S:ZEL_Software:Software:0:1",
+             "root\\WMI:S:ZEL_Software:Software:0:0",
+             "root\\WMI:S:ZEL_System:System:1:6",
+             "root\\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:0",
+         }) {
+        const auto bytes = Message(command, kRequestSize);
+        const RequestDecision d = DecideRequest(bytes.data(), bytes.size(), false);
+        EXPECT_EQ(d.verdict, Verdict::Execute) << command;
+        EXPECT_EQ(d.command, command);
+    }
+}
+
+TEST(RequestGuard, MessagesOutsideTheExchangeAreMalformed) {
+    const std::string valid = "root\\WMI:Q:ZEL_Device:Device:0";
+    const auto full = Message(valid, kRequestSize);
+    const auto unterminated80 = std::vector<unsigned char>(kRequestSize, 'A');
+    const auto oversize = Message(valid, kRequestSize + 1);
+    const auto noZero = Message(valid, 0, false);
+    const struct {
+        const char* name;
+        const unsigned char* bytes;
+        std::size_t received;
+        bool truncated;
+    } cases[] = {
+        {"empty message", full.data(), 0, false},
+        {"80 bytes without a zero", unterminated80.data(), unterminated80.size(), false},
+        {"longer than the read", full.data(), full.size(), true},
+        {"more than 80 bytes delivered", oversize.data(), oversize.size(), false},
+        {"short message without a zero", noZero.data(), noZero.size(), false},
+        // The terminator lies beyond what was received: stale bytes never count.
+        {"terminator not received", full.data(), valid.size(), false},
+        {"no buffer", nullptr, 10, false},
+    };
+    for (const auto& c : cases) {
+        const RequestDecision d = DecideRequest(c.bytes, c.received, c.truncated);
+        EXPECT_EQ(d.verdict, Verdict::Malformed) << c.name;
+        EXPECT_TRUE(d.command.empty()) << c.name;
+    }
+}
+
+TEST(RequestGuard, ShortTerminatedMessageCounts) {
+    const auto bytes = Message("root\\WMI:Q:ZEL_Device:Device:0", 0);
+    EXPECT_EQ(DecideRequest(bytes.data(), bytes.size(), false).verdict, Verdict::Execute);
+}
+
+TEST(RequestGuard, RightsCheck) {
+    const struct {
+        const char* command;
+        Verdict expected;
+    } cases[] = {
+        // Letter case of namespace and class does not matter to WMI, nor here.
+        {"ROOT\\wmi:Q:zel_device:Device:0", Verdict::Execute},
+        {"root\\wmi:S:zel_system:System:1:4", Verdict::Execute},
+        {"root\\WMI:S:ZEL_Device:Device:0:9", Verdict::Execute},
+        {"root\\WMI:S:ZEL_AP:AP:1:17", Verdict::Execute},
+        {"root\\CIMV2:Q:Win32_OperatingSystem:Caption:0", Verdict::Execute},
+        {"root\\WMI:Q:WmiMonitorBrightness:CurrentBrightness:0", Verdict::Execute},
+        {"root\\WMI:M:anything", Verdict::Execute},  // does nothing
+        // Writes outside the firmware's classes.
+        {"root\\CIMV2:S:Win32_BIOS:SMBIOSBIOSVersion:0:1", Verdict::Denied},
+        {"root\\WMI:S:WmiMonitorBrightnessMethods:Active:0:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_Event:ZELEvt:0:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System_Extra:System:1:1", Verdict::Denied},
+        // Other namespaces, or the same ones spelt differently.
+        {"root\\default:Q:StdRegProv:x:0", Verdict::Denied},
+        {"root\\SECURITY:Q:__SystemSecurity:x:0", Verdict::Denied},
+        {"\\\\server\\root\\WMI:Q:ZEL_Device:Device:0", Verdict::Denied},
+        {"root\\WMI :Q:ZEL_Device:Device:0", Verdict::Denied},
+        {":Q:ZEL_Device:Device:0", Verdict::Denied},
+        // Query text smuggled in through the class field.
+        {"root\\WMI:Q:ZEL_Device where Device=1:Device:0", Verdict::Denied},
+        {"root\\CIMV2:Q:Win32_Process,Win32_BIOS:Name:0", Verdict::Denied},
+        {"root\\CIMV2:Q:Win32_BIOS\t:Name:0", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System--:System:1:1", Verdict::Denied},
+        // Grammar faults are answered as such, whatever the namespace.
+        {"root\\default:Q:StdRegProv:x", Verdict::Malformed},
+        {"root\\WMI:q:ZEL_Device:Device:0", Verdict::Malformed},
+        {"root\\WMI:S:ZEL_System:System:1:", Verdict::Malformed},
+        {"no colon at all", Verdict::Malformed},
+    };
+    for (const auto& c : cases) {
+        const auto bytes = Message(c.command, kRequestSize);
+        EXPECT_EQ(DecideRequest(bytes.data(), bytes.size(), false).verdict, c.expected) << c.command;
+    }
+}
+
+namespace {
+
+// A double-byte code page in the manner of the East Asian ones.
+bool LeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+std::string ReplyText(const char (&reply)[kReplySize]) { return std::string(reply, strnlen(reply, kReplySize)); }
+
+}  // namespace
+
+TEST(Reply, AlwaysTerminatedWithinTheAreaAndZeroFilled) {
+    const struct {
+        std::string text;
+        std::size_t capacity;
+        LeadBytePredicate lead;
+        std::string expected;
+    } cases[] = {
+        {"7", 260, nullptr, "7"},
+        {std::string(179, 'a'), 260, nullptr, std::string(179, 'a')},
+        {std::string(259, 'a'), 260, nullptr, std::string(179, 'a')},
+        // A double-byte character that would straddle the limit is dropped whole.
+        {std::string(178, 'a') + "\x88\x41tail", 260, LeadByte, std::string(178, 'a')},
+        {std::string(177, 'a') + "\x88\x41tail", 260, LeadByte, std::string(177, 'a') + "\x88\x41"},
+        // Single-byte code page: the same bytes are plain characters.
+        {std::string(178, 'a') + "\x88\x41tail", 260, nullptr, std::string(178, 'a') + "\x88"},
+        // A lone lead byte before the terminator is one character.
+        {"ab\x88", 260, LeadByte, "ab\x88"},
+        // Text without a terminator within its area stops at the area's end.
+        {"abcdef", 3, nullptr, "abc"},
+    };
+    for (const auto& c : cases) {
+        std::vector<char> source(c.text.begin(), c.text.end());
+        source.push_back(0);
+        char reply[kReplySize];
+        std::memset(reply, 'x', sizeof reply);
+        FitReply(source.data(), std::min(c.capacity, source.size()), reply, c.lead);
+        EXPECT_EQ(ReplyText(reply), c.expected) << c.text.size() << " bytes";
+        for (std::size_t i = c.expected.size(); i < kReplySize; ++i) ASSERT_EQ(reply[i], 0) << "byte " << i;
+    }
+}
+
+TEST(Status, CheckpointsAndAcceptedControlsOfOneRun) {
+    StatusSequence sequence;
+    const struct {
+        ServiceState state;
+        std::uint32_t checkpoint;
+        std::uint32_t accepted;
+    } run[] = {
+        {ServiceState::StartPending, 1, 0}, {ServiceState::StartPending, 2, 0}, {ServiceState::StartPending, 3, 0},
+        {ServiceState::StartPending, 4, 0}, {ServiceState::StartPending, 5, 0}, {ServiceState::Running, 0, kAcceptStop},
+        {ServiceState::Running, 0, kAcceptStop}, {ServiceState::StopPending, 6, kAcceptStop},
+        {ServiceState::Stopped, 0, kAcceptStop},
+    };
+    for (const auto& step : run) {
+        const StatusReport r = sequence.Next(step.state, 5, 3000);
+        EXPECT_EQ(r.state, step.state);
+        EXPECT_EQ(r.checkpoint, step.checkpoint);
+        EXPECT_EQ(r.controlsAccepted, step.accepted);
+        EXPECT_EQ(r.exitCode, 5u);
+        EXPECT_EQ(r.waitHint, 3000u);
+    }
+}
+
+TEST(ErrorText, SystemMessageWithCode) {
+    const struct {
+        std::string message;
+        std::uint32_t code;
+        std::string expected;
+    } cases[] = {
+        {"Access denied.\r\n", 5, "Access denied. (0x5)"},
+        {"The specified service does not exist as an installed service.\r\n", 1060,
+         "The specified service does not exist as an installed service. (0x424)"},
+        {"No line break", 2, "No line break (0x2)"},
+        {"", 1060, ""},
+        {std::string(240, 'm') + "\r\n", 1, std::string(240, 'm') + " (0x1)"},  // 242 characters fit
+        {std::string(241, 'm') + "\r\n", 1, ""},                                // 243 do not
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatErrorText(c.message, c.code, 256), c.expected) << c.message.size() << " characters";
+}
+
+TEST(ErrorText, EventLogHeadingIsBounded) {
+    EXPECT_EQ(EventLogHeading("Zelmont CVN", 5), "Zelmont CVN error: 5");
+    EXPECT_EQ(EventLogHeading(std::string(300, 'n'), 5).size(), 115u);
+}
