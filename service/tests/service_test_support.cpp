@@ -360,7 +360,10 @@ SIZE_T PrivateBytes(HANDLE process) {
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
         return 0;
-    return counters.PrivateUsage;
+    // Windows reports the private bytes in both fields; Wine 8 leaves
+    // PrivateUsage at 0 and reports the process's anonymous memory (its
+    // private pages) as PagefileUsage.
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 }  // namespace harrowd_test
