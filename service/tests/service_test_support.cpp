@@ -89,11 +89,11 @@ std::string UniquePipeName(const char* tag) {
     return name;
 }
 
-ProgramRun RunHarrowd(const std::string& arguments, DWORD timeoutMs) {
+ProgramRun RunBeside(const char* fileName, const std::string& arguments, DWORD timeoutMs) {
     ProgramRun run;
     PROCESS_INFORMATION process{};
     HANDLE read = nullptr;
-    if (!StartChild("\"" + HarrowdPath() + "\" " + arguments, CREATE_NO_WINDOW, process, read)) return run;
+    if (!StartChild("\"" + BesideTest(fileName) + "\" " + arguments, CREATE_NO_WINDOW, process, read)) return run;
     std::string output;
     ReaderArgs args{read, &output};
     HANDLE reader = CreateThread(nullptr, 0, ReaderThread, &args, 0, nullptr);

@@ -26,8 +26,11 @@ struct ProgramRun {
     std::string output;     // standard output and standard error, line breaks as "\n"
 };
 
-// Runs Harrowd.exe with `arguments` and waits for it to end.
-ProgramRun RunHarrowd(const std::string& arguments, DWORD timeoutMs = kDeadlineMs);
+// Runs a program that lies beside the test with `arguments` and waits for it to end.
+ProgramRun RunBeside(const char* fileName, const std::string& arguments, DWORD timeoutMs = kDeadlineMs);
+inline ProgramRun RunHarrowd(const std::string& arguments, DWORD timeoutMs = kDeadlineMs) {
+    return RunBeside("Harrowd.exe", arguments, timeoutMs);
+}
 
 // Harrowd.exe running "-debug -pipe <name>" as a child with its own hidden
 // console, so that a console control event can be sent to it alone.
