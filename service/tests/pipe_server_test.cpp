@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -133,6 +134,13 @@ TEST(PipeServerReply, ReplyLongerThanTheAreaIsCutAndTerminated) {
         CallCommand(server.PipeName(), "root\\CIMV2:Q:Win32_Process:CommandLine:" + std::to_string(position));
     ASSERT_TRUE(reply.WellFormedReply());
     EXPECT_EQ(reply.Text(), server.CommandLine().substr(0, 179));
+
+    // A shorter reply after it carries nothing of the longer one behind its text.
+    const Exchange shorter = CallCommand(server.PipeName(), "root\\WMI:q:x");
+    ASSERT_TRUE(shorter.WellFormedReply());
+    EXPECT_EQ(shorter.Text(), kMalformed);
+    EXPECT_EQ(std::count(shorter.reply.begin() + shorter.Text().size(), shorter.reply.end(), '\0'),
+              static_cast<std::ptrdiff_t>(180 - shorter.Text().size()));
 }
 
 TEST_F(PipeServerTest, OneInstanceASecondClientWaitsAndIsServedNext) {
