@@ -61,6 +61,22 @@ BOOL CALLBACK FindAbout(HWND hwnd, LPARAM arg) {
     return TRUE;
 }
 
+struct AboutCount {
+    HWND main;
+    DWORD pid;
+    int n;
+};
+
+BOOL CALLBACK CountAbout(HWND hwnd, LPARAM arg) {
+    auto* c = reinterpret_cast<AboutCount*>(arg);
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (hwnd != c->main && pid == c->pid && std::strcmp(cls, "#32770") == 0) ++c->n;
+    return TRUE;
+}
+
 HWND AboutBox() {
     AboutSearch s = {MainWindow(), 0, nullptr};
     if (!s.main) return nullptr;
@@ -222,18 +238,10 @@ int main(int argc, char** argv) {
     }
     if (cmd == "about-count") {
         // Every about box of the tray program, shown or not.
-        struct Count { HWND main; DWORD pid; int n; } c = {MainWindow(), 0, 0};
+        AboutCount c = {MainWindow(), 0, 0};
         if (!c.main) return 1;
         GetWindowThreadProcessId(c.main, &c.pid);
-        EnumWindows([](HWND hwnd, LPARAM arg) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(arg);
-            char cls[64] = {};
-            GetClassNameA(hwnd, cls, sizeof cls);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (hwnd != c->main && pid == c->pid && std::strcmp(cls, "#32770") == 0) ++c->n;
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&c));
+        EnumWindows(CountAbout, reinterpret_cast<LPARAM>(&c));
         std::printf("%d\n", c.n);
         return 0;
     }
