@@ -40,7 +40,7 @@ probe wait-pipe 30000 || log "demo-tray: the command service does not answer"
 wine "$BIN/Vorlix.exe" >/dev/null 2>&1 &
 vorlix=$!
 pids+=($vorlix)
-if ! probe wait-window 30000 >/dev/null || ! probe wait-icon 10000 >/dev/null; then
+if ! probe wait-window 30000 >/dev/null || ! probe wait-icon 10000 >/dev/null || ! probe wait-hidden 10000; then
   log "demo-tray: no tray icon"; exit 1
 fi
 log "demo-tray: Vorlix runs, firmware told: $(w "$BIN/emuctl.exe" get Software)"

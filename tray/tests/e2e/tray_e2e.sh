@@ -74,7 +74,7 @@ start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
   env VORLIX_TEST_LOG_HOOK=1 "$@" wine "$dir/Vorlix.exe" >/dev/null 2>&1 &
   VX_PID=$!
   started_pids+=($VX_PID)
-  probe wait-window 30000 >/dev/null && probe wait-icon 10000 >/dev/null
+  probe wait-window 30000 >/dev/null && probe wait-icon 10000 >/dev/null && probe wait-hidden 10000
 }
 stop_vorlix() {
   [ -n "$VX_PID" ] || return 0

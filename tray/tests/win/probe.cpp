@@ -121,7 +121,7 @@ bool HookRequest(HWND target, WPARAM request, LPARAM arg, std::string& result) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: tray_probe <command>\n"
-                 "  wait-pipe MS | uilang | wait-window MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
+                 "  wait-pipe MS | uilang | wait-window MS | wait-hidden MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
                  "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | about-count | send-command ID | icon-click MSG | wait-no-about MS\n"
                  "  power-source 0|1|short | resume | suspend | endsession | exit\n"
@@ -164,6 +164,10 @@ int main(int argc, char** argv) {
         GetWindowThreadProcessId(MainWindow(), &pid);
         std::printf("%lu\n", pid);
         return 0;
+    }
+    if (cmd == "wait-hidden") {
+        // Half a second after start the main window hides: start-up is over.
+        return WaitFor(ms, [](void*) { return MainWindow() && !IsWindowVisible(MainWindow()); }, nullptr) ? 0 : 1;
     }
     if (cmd == "wait-icon") {
         bool ok = WaitFor(ms, [](void*) { return IconPresent(MainWindow()); }, nullptr);
