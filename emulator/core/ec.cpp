@@ -8,7 +8,7 @@ namespace {
 // Default state: a notebook just switched on with its radios and camera on,
 // no 3G module active, turbo and ECO off, no hotkey program announced, and a
 // firmware whose ASL interface version (17) reports device states in events.
-constexpr RegisterSpec kRegisters[kRegisterCount] = {
+constexpr RegisterInfo kRegisters[kRegisterCount] = {
     {Register::Device, "Device", 0x0B, 0xFF, true,
      "ZEL_Device.Device: 0x01 Bluetooth, 0x02 webcam, 0x08 wireless, 0x10 3G"},
     {Register::System0, "System0", 0x00, 0xFF, false,
@@ -23,9 +23,9 @@ constexpr RegisterSpec kRegisters[kRegisterCount] = {
 
 }  // namespace
 
-std::span<const RegisterSpec> registers() { return kRegisters; }
+std::span<const RegisterInfo> registers() { return kRegisters; }
 
-const RegisterSpec& spec(Register reg) { return kRegisters[static_cast<int>(reg)]; }
+const RegisterInfo& registerInfo(Register reg) { return kRegisters[static_cast<int>(reg)]; }
 
 std::optional<Register> findRegister(std::string_view name) {
   for (const auto& r : kRegisters)
@@ -61,15 +61,15 @@ std::optional<std::uint32_t> parseUserNumber(std::string_view text) {
 std::optional<std::uint32_t> Ec::readUnlocked(Register reg) {
   std::uint32_t v = 0;
   switch (backend_.load(reg, v)) {
-    case EcBackend::Load::Ok: return v & spec(reg).mask;
-    case EcBackend::Load::Missing: return spec(reg).defaultValue;
+    case EcBackend::Load::Ok: return v & registerInfo(reg).mask;
+    case EcBackend::Load::Missing: return registerInfo(reg).defaultValue;
     case EcBackend::Load::Failed: break;
   }
   return std::nullopt;
 }
 
 std::optional<std::uint32_t> Ec::writeUnlocked(Register reg, std::uint32_t value) {
-  const std::uint32_t kept = value & spec(reg).mask;
+  const std::uint32_t kept = value & registerInfo(reg).mask;
   if (!backend_.store(reg, kept)) return std::nullopt;
   return kept;
 }

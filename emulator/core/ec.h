@@ -15,7 +15,7 @@ namespace emu {
 enum class Register : int { Device, System0, System1, Software, AP0, AP1 };
 inline constexpr int kRegisterCount = 6;
 
-struct RegisterSpec {
+struct RegisterInfo {
   Register id;
   std::string_view name;     // name in the store and on emuctl's command line
   std::uint32_t defaultValue;
@@ -24,8 +24,8 @@ struct RegisterSpec {
   std::string_view meaning;
 };
 
-std::span<const RegisterSpec> registers();
-const RegisterSpec& spec(Register reg);
+std::span<const RegisterInfo> registers();
+const RegisterInfo& registerInfo(Register reg);
 // Case-insensitive lookup by register name.
 std::optional<Register> findRegister(std::string_view name);
 

@@ -364,7 +364,7 @@ PutPlan planPutInstance(const ClassDef& cls, std::span<const Value> values, PutM
     if (cls.properties[i].source != Source::Register) continue;
     auto* v = std::get_if<std::int64_t>(&values[i]);
     if (!v) return {PutOutcome::IllegalNull};
-    if (!spec(inst->reg).wmiWritable) return {PutOutcome::AccessDenied};
+    if (!registerInfo(inst->reg).wmiWritable) return {PutOutcome::AccessDenied};
     return {PutOutcome::Write, inst->reg, static_cast<std::uint32_t>(*v)};
   }
   return {PutOutcome::AccessDenied};

@@ -48,7 +48,7 @@ void printUsage(FILE* out) {
   for (const auto& k : emu::hotkeys()) {
     std::fprintf(out, "  %-12.*s code %3u", static_cast<int>(k.name.size()), k.name.data(), k.code);
     if (k.toggles) {
-      const auto reg = emu::spec(k.reg).name;
+      const auto reg = emu::registerInfo(k.reg).name;
       std::fprintf(out, "  toggles %.*s bit 0x%02X", static_cast<int>(reg.size()), reg.data(), k.bit);
     }
     std::fprintf(out, "\n");
@@ -62,7 +62,7 @@ int usageError(const char* message) {
 }
 
 void printRegister(emu::Register reg, std::uint32_t value) {
-  const auto name = emu::spec(reg).name;
+  const auto name = emu::registerInfo(reg).name;
   std::printf("%.*s=%u\n", static_cast<int>(name.size()), name.data(), value);
 }
 

@@ -82,7 +82,7 @@ void RegistryEcBackend::unlock() {
 }
 
 EcBackend::Load RegistryEcBackend::load(Register reg, std::uint32_t& value) {
-  const std::wstring name = toWide(spec(reg).name);
+  const std::wstring name = toWide(registerInfo(reg).name);
   ExclusiveGuard g(keyLock_);
   // A second attempt with a fresh handle covers a key deleted and created
   // again by another process since this one opened it.
@@ -104,7 +104,7 @@ EcBackend::Load RegistryEcBackend::load(Register reg, std::uint32_t& value) {
 }
 
 bool RegistryEcBackend::store(Register reg, std::uint32_t value) {
-  const std::wstring name = toWide(spec(reg).name);
+  const std::wstring name = toWide(registerInfo(reg).name);
   DWORD data = value;
   ExclusiveGuard g(keyLock_);
   for (int attempt = 0; attempt < 2; ++attempt) {
