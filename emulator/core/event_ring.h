@@ -34,6 +34,11 @@ struct RingMemory {
   RingSlot slots[kRingSlots];
 };
 
+// The 32-bit and 64-bit processes of a run map the same block: its layout
+// must not depend on the build.
+static_assert(sizeof(RingSlot) == 80);
+static_assert(sizeof(RingMemory) == 24 + 8 * kMaxListeners + 80 * kRingSlots);
+
 struct EventBatch {
   std::uint64_t seq;
   std::vector<std::uint32_t> values;

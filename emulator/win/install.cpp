@@ -9,7 +9,12 @@
 namespace emu {
 namespace {
 
-const REGSAM kView = KEY_WOW64_64KEY;
+// The locator is registered in the registry view of the installing process:
+// the 64-bit emuctl registers the 64-bit DLL in the 64-bit view, the 32-bit
+// emuctl (run under WoW64) the 32-bit DLL in the 32-bit view, as a 64-bit
+// Windows keeps a COM server per bitness. The EC state itself is shared by
+// both (ec_registry.cpp).
+const REGSAM kView = 0;
 
 std::wstring systemDirectory() {
   wchar_t buf[MAX_PATH];

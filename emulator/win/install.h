@@ -1,6 +1,8 @@
 // Installing the emulated firmware's WMI provider into the Wine prefix the
 // way the notebook's platform would have it: the DLL in the system folder
-// and registered as the WMI locator in place of Wine's.
+// and registered as the WMI locator in place of Wine's. Each bitness installs
+// its own DLL: the system folder and the registry view are those the calling
+// process sees (syswow64 and the 32-bit view for a 32-bit process).
 #pragma once
 
 #include <string>
