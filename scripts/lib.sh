@@ -14,14 +14,20 @@ export WINEARCH=win64
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine wine64 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum
+  wine wine64 wine32:i386 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum
 )
 
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
 # Installs the Debian packages the project needs; a no-op when all are present.
+# The 32-bit Wine loader (wine32:i386) runs the 32-bit build in the same
+# 64-bit prefix through WoW64, so the i386 architecture is added first.
 ensure_packages() {
   local missing=()
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    log "adding the i386 architecture for the 32-bit Wine loader"
+    dpkg --add-architecture i386
+  fi
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
   done
@@ -46,9 +52,16 @@ wine_up() {
 wine_down() { wineserver -k >/dev/null 2>&1 || true; }
 
 # Creates the project's Wine prefix once: crash dialog off, fonts copied.
+# The prefix runs both builds; one made before the 32-bit loader was
+# installed has no syswow64 and is made anew.
 ensure_prefix() {
   local stamp=$WINEPREFIX/.zel-prefix-ready
-  [ -f "$stamp" ] && return 0
+  [ -f "$stamp" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && return 0
+  if [ -e "$WINEPREFIX" ]; then
+    log "making the Wine prefix $WINEPREFIX anew (it cannot run 32-bit programs)"
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   log "creating Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   bounded 300 wineboot -i >/dev/null 2>&1
@@ -83,11 +96,15 @@ start_xvfb() {
 stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null || true; XVFB_PID=; }
 
 WIN64_BIN=$BUILD_ROOT/win64/bin
+WIN32_BIN=$BUILD_ROOT/win32/bin
 
-# Installs the emulated notebook (WMI provider, audio, power) into the prefix,
-# the way the notebook's platform would have it, and resets its state.
+# Installs the emulated notebook (WMI provider, audio, power) into the prefix
+# for both bitnesses, the way the notebook's platform would have it, and
+# resets its state. Each build's emuctl installs its own provider DLL; both
+# serve the same EC state and event ring.
 install_emulator() {
   bounded 120 wine "$WIN64_BIN/emuctl.exe" install
+  bounded 120 wine "$WIN32_BIN/emuctl.exe" install
 }
 
 # Brings up everything the Windows tests and the demo run on: prefix,
