@@ -23,7 +23,7 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
   done
   timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
-  timeout 60 wine reg delete "$PRODUCT_KEY" /f >/dev/null 2>&1
+  timeout 60 wine reg delete "$PRODUCT_KEY" /f /reg:64 >/dev/null 2>&1
 }
 trap cleanup EXIT
 
@@ -31,7 +31,8 @@ trap cleanup EXIT
 timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
 timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
 # What the installer would leave: the product version.
-timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f >/dev/null 2>&1
+# The 64-bit program reads the 64-bit view; Wine's reg.exe may run as 32-bit.
+timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f /reg:64 >/dev/null 2>&1
 
 wine "$BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
 pids+=($!)

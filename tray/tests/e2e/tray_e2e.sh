@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # End-to-end tests of the tray program Vorlix in a Wine virtual desktop with
-# a taskbar, against the command service (Harrowd -debug) and the emulated
-# EC. Runs inside a Wine session (scripts/with-wine): X display, prefix and
-# emulator are ready. Usage: tray_e2e.sh BIN_DIR
+# a taskbar, against the command service installed and started in the
+# service manager and the emulated EC. Runs inside a Wine session
+# (scripts/with-wine): X display, prefix and emulator are ready.
+# Usage: tray_e2e.sh BIN_DIR [SERVICE_BIN_DIR]
+# SERVICE_BIN_DIR holds the Harrowd.exe to serve the pipe (default BIN_DIR):
+# the 32-bit tray program is run against the 64-bit service, as installed on
+# a 64-bit Windows.
 # Every wait is bounded; every process started here is ended by its own id.
 set -uo pipefail
 export LC_ALL=C
 BIN=$(cd "$1" && pwd)
+SERVICE_BIN=$(cd "${2:-$1}" && pwd)
 WORK=$(mktemp -d /tmp/tray-e2e.XXXXXX)
 passed=0
 failed=0
@@ -23,9 +28,18 @@ w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PI
 probe() { w "$BIN/tray_probe.exe" "$@"; }
 ec_get() { w "$BIN/emuctl.exe" get "$1" | sed -n "s/^$1=//p"; }
 ec_set() { w "$BIN/emuctl.exe" set "$1" "$2" >/dev/null; }
-reg() { timeout 60 wine reg "$@" >/dev/null 2>&1; }
+# The registry view of the program under test: a 32-bit program sees
+# HKLM\SOFTWARE through WoW64's redirection, and Wine's own reg.exe runs in
+# either bitness, so every reg call names the view (HKCU\Software is shared).
+pe_machine() { # file: the PE header's machine field, e.g. 014c or 8664
+  local at
+  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' '
+}
+if [ "$(pe_machine "$BIN/Vorlix.exe")" == 014c ]; then REG_VIEW=/reg:32; else REG_VIEW=/reg:64; fi
+reg() { timeout 60 wine reg "$@" "$REG_VIEW" >/dev/null 2>&1; }
 reg_value() { # key value
-  timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+  timeout 60 wine reg query "$1" /v "$2" "$REG_VIEW" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
 until_true() { # seconds command...: polls until the command succeeds
   local end=$((SECONDS + $1)); shift
@@ -38,6 +52,7 @@ USERDEF_KEY='HKCU\Software\ZEL\Corvane\User Define Key'
 PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
 
 cleanup() {
+  timeout --kill-after=5 60 wine "$SERVICE_BIN/Harrowd.exe" -remove >/dev/null 2>&1
   for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${started_pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
@@ -64,9 +79,9 @@ WINUSER=$(timeout 60 wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r\n')
 LOGFILE=$(winepath -u "C:\\users\\$WINUSER\\Documents\\CVNLogFile.txt" 2>/dev/null)
 rm -f "$LOGFILE"
 
-wine "$BIN/Harrowd.exe" -debug >"$WORK/service.log" 2>&1 &
-started_pids+=($!)
-probe wait-pipe 30000 || { fail "service serves the pipe"; echo "$passed passed, $failed failed"; exit 1; }
+timeout --kill-after=5 60 wine "$SERVICE_BIN/Harrowd.exe" -remove >/dev/null 2>&1
+w "$SERVICE_BIN/Harrowd.exe" -install >"$WORK/service.log"
+probe wait-pipe 30000 || { fail "service serves the pipe" "$(tr '\n' ' ' <"$WORK/service.log")"; echo "$passed passed, $failed failed"; exit 1; }
 
 VX_PID=
 start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
