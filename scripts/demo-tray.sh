@@ -2,12 +2,14 @@
 # Demo of the tray program Vorlix, run inside a Wine session (scripts/demo
 # calls it through scripts/with-wine): the command service in debug mode and
 # Vorlix in a virtual desktop with a taskbar; a right-click on the tray icon
-# opens the menu, About opens the about box. Screenshots of the taskbar with
+# opens the menu, About opens the about box. The notebook's own mix runs: the
+# 32-bit tray program against the 64-bit service. Screenshots of the taskbar with
 # the icon, the open menu and the about box land in $OUT/demo/. Everything
 # started here is ended here.
 source "$(dirname "$0")/lib.sh"
 set +e
-BIN=$WIN64_BIN
+BIN=$WIN32_BIN
+SERVICE_BIN=$WIN64_BIN
 DEMO=$OUT/demo
 mkdir -p "$DEMO"
 DESKTOP_KEY='HKCU\Software\Wine\Explorer'
@@ -23,7 +25,7 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
   done
   timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
-  timeout 60 wine reg delete "$PRODUCT_KEY" /f /reg:64 >/dev/null 2>&1
+  timeout 60 wine reg delete "$PRODUCT_KEY" /f /reg:32 >/dev/null 2>&1
 }
 trap cleanup EXIT
 
@@ -31,10 +33,10 @@ trap cleanup EXIT
 timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
 timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
 # What the installer would leave: the product version.
-# The 64-bit program reads the 64-bit view; Wine's reg.exe may run as 32-bit.
-timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f /reg:64 >/dev/null 2>&1
+# The 32-bit program reads the 32-bit view of HKLM\SOFTWARE.
+timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f /reg:32 >/dev/null 2>&1
 
-wine "$BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
+wine "$SERVICE_BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
 pids+=($!)
 probe wait-pipe 30000 || log "demo-tray: the command service does not answer"
 
