@@ -8,9 +8,10 @@
 //   request; empty, unterminated and oversize messages get the malformed reply
 //   (an oversize message is read to its end first, so its sender's write
 //   completes and it can take the reply);
-// - reads and writes reach WMI only for the namespaces and classes the
-//   system uses (see DecideRequest), everything else is answered
-//   "WBEM_E_ACCESS_DENIED";
+// - only the reads and writes the system itself sends reach WMI (see
+//   MayExecute: the firmware's classes and the BIOS class to read, two
+//   firmware flags with their meaningful values to write); everything else
+//   is answered "WBEM_E_ACCESS_DENIED";
 // - the reply is always 180 bytes with its text terminated inside them;
 // - every wait for a connected client is bounded, so a client that never
 //   writes, never reads or leaves mid-exchange holds the only instance for
