@@ -13,9 +13,10 @@
 //   firmware flags with their meaningful values to write); everything else
 //   is answered "WBEM_E_ACCESS_DENIED";
 // - the reply is always 180 bytes with its text terminated inside them;
-// - every wait for a connected client is bounded, so a client that never
-//   writes, never reads or leaves mid-exchange holds the only instance for
-//   about a second, never for ever;
+// - every wait for a connected client is bounded by a small fraction of the
+//   wait a client gets for a busy pipe, so a client that never writes, never
+//   reads or leaves mid-exchange holds the only instance for a fifth of a
+//   second per step, and a one-shot call made meanwhile is still served;
 // - the pipe is created as the first and only instance of its name (a name
 //   somebody else holds stops the service instead of serving under it) and
 //   refuses remote clients.
@@ -40,8 +41,11 @@ constexpr char kPipeSecurity[] = "D:(D;OICI;GA;;;BG)(D;OICI;GA;;;AN)(A;OICI;GRGW
 // The wait a client gets when it asks for the pipe's default wait.
 constexpr DWORD kPipeDefaultTimeoutMs = 1000;
 // How long the request (read, and discarding an oversize rest) and then the
-// reply may each wait for the connected client.
-constexpr DWORD kClientStepMs = 1000;
+// reply may each wait for the connected client. Genuine clients write and
+// read at once; the bound stays well below kPipeDefaultTimeoutMs so that a
+// client which merely connects and waits cannot make the default wait of the
+// next caller run out.
+constexpr DWORD kClientStepMs = 200;
 // Pause after a connect that failed for no known reason, so that a broken
 // pipe cannot turn the loop into a busy spin.
 constexpr DWORD kConnectRetryMs = 100;

@@ -199,6 +199,19 @@ TEST_F(PipeServerTest, NoClientCanHoldThePipe) {
     }
 }
 
+TEST_F(PipeServerTest, AnIdleClientDoesNotMakeAnOrdinaryCallFail) {
+    // A client that connects and waits holds the only instance; a one-shot
+    // call with the pipe's default wait, made meanwhile, is still served.
+    const std::string expected = ParserReply(kBiosRead);
+    for (int round = 0; round < 5; ++round) {
+        RawClient idle(server.PipeName());
+        ASSERT_TRUE(idle.Connected()) << "round " << round;
+        const Exchange call = CallCommand(server.PipeName(), kBiosRead);
+        ASSERT_TRUE(call.WellFormedReply()) << "round " << round << ": error " << call.error;
+        EXPECT_EQ(call.Text(), expected) << "round " << round;
+    }
+}
+
 TEST_F(PipeServerTest, OversizeMessageIsReadToItsEndAndAnswered) {
     RawClient client(server.PipeName());
     ASSERT_TRUE(client.Connected());
