@@ -220,8 +220,8 @@ private:
             std::strcpy(m_text, kDeniedReply);
             break;
         case Verdict::Execute: {
-            // A fresh bridge object per request: COM is initialised for this
-            // request on this thread and uninitialised when it ends.
+            // A fresh bridge object per request; COM stays up underneath it
+            // for the whole run (see ComApartment).
             CBrindle bridge;
             bridge.CallBrindleParser(decision.command.c_str(), m_text);
             m_text[sizeof m_text - 1] = 0;
@@ -244,12 +244,17 @@ private:
 // Keeps a COM apartment on the serving thread for the server's whole run.
 // Each request still gets a fresh bridge object that initialises COM and
 // uninitialises it again; with this apartment underneath those calls only
-// count up and down, so COM is not torn down after every request and the
-// in-process WMI provider is not unloaded and loaded again each time (which
-// costs time, and with a provider that leaks on unloading, memory).
+// count up and down (or, in this apartment, fail harmlessly and are not
+// undone), so COM is not torn down after every request and the in-process
+// WMI provider is not unloaded and loaded again each time (which costs time,
+// and with a provider that leaks on unloading, memory: the per-request set-up
+// leaked and crashed).
+// The apartment is the multithreaded one: the serving thread blocks in waits
+// that pump no messages, and a single-threaded apartment must pump them, or
+// whoever sends a message to its window (a broadcast, say) hangs.
 class ComApartment {
 public:
-    ComApartment() : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment() : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
     ~ComApartment() {
         if (m_initialised) CoUninitialize();
     }

@@ -270,3 +270,44 @@ TEST_F(PipeServerTest, PipeIsGuardedByItsSecurityDescriptor) {
     LocalFree(actual);
     LocalFree(wanted);
 }
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK KeepWindowOfProcess(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == search->processId) search->found.push_back(hwnd);
+    return TRUE;
+}
+
+// Every window of a process: top-level and message-only.
+std::vector<HWND> WindowsOf(DWORD processId) {
+    WindowSearch search{processId, {}};
+    EnumWindows(KeepWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(HWND_MESSAGE, hwnd, nullptr, nullptr)) != nullptr;)
+        KeepWindowOfProcess(hwnd, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+TEST_F(PipeServerTest, EveryWindowOfTheServerAnswersMessages) {
+    // After requests have run COM on the serving thread, no window of the
+    // server is left without a thread that takes its messages: a sender
+    // (a broadcast, say) would hang on it.
+    ASSERT_TRUE(CallCommand(server.PipeName(), kBiosRead).WellFormedReply());
+    ASSERT_TRUE(CallCommand(server.PipeName(), "root\\WMI:Q:ZEL_Device:Device:0").WellFormedReply());
+    for (HWND hwnd : WindowsOf(server.ProcessId())) {
+        char className[64] = {};
+        GetClassNameA(hwnd, className, sizeof className);
+        DWORD_PTR result = 0;
+        EXPECT_NE(SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &result), 0)
+            << "window of class " << className << " does not answer";
+    }
+}
