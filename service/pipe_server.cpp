@@ -8,13 +8,15 @@
 //   request; empty, unterminated and oversize messages get the malformed reply
 //   (an oversize message is read to its end first, so its sender's write
 //   completes and it can take the reply);
-// - reads and writes reach WMI only for the namespaces and classes the
-//   system uses (see DecideRequest), everything else is answered
-//   "WBEM_E_ACCESS_DENIED";
+// - only the reads and writes the system itself sends reach WMI (see
+//   MayExecute: the firmware's classes and the BIOS class to read, two
+//   firmware flags with their meaningful values to write); everything else
+//   is answered "WBEM_E_ACCESS_DENIED";
 // - the reply is always 180 bytes with its text terminated inside them;
-// - every wait for a connected client is bounded, so a client that never
-//   writes, never reads or leaves mid-exchange holds the only instance for
-//   about a second, never for ever;
+// - every wait for a connected client is bounded by a small fraction of the
+//   wait a client gets for a busy pipe, so a client that never writes, never
+//   reads or leaves mid-exchange holds the only instance for a fifth of a
+//   second per step, and a one-shot call made meanwhile is still served;
 // - the pipe is created as the first and only instance of its name (a name
 //   somebody else holds stops the service instead of serving under it) and
 //   refuses remote clients.
@@ -39,8 +41,11 @@ constexpr char kPipeSecurity[] = "D:(D;OICI;GA;;;BG)(D;OICI;GA;;;AN)(A;OICI;GRGW
 // The wait a client gets when it asks for the pipe's default wait.
 constexpr DWORD kPipeDefaultTimeoutMs = 1000;
 // How long the request (read, and discarding an oversize rest) and then the
-// reply may each wait for the connected client.
-constexpr DWORD kClientStepMs = 1000;
+// reply may each wait for the connected client. Genuine clients write and
+// read at once; the bound stays well below kPipeDefaultTimeoutMs so that a
+// client which merely connects and waits cannot make the default wait of the
+// next caller run out.
+constexpr DWORD kClientStepMs = 200;
 // Pause after a connect that failed for no known reason, so that a broken
 // pipe cannot turn the loop into a busy spin.
 constexpr DWORD kConnectRetryMs = 100;
@@ -215,8 +220,8 @@ private:
             std::strcpy(m_text, kDeniedReply);
             break;
         case Verdict::Execute: {
-            // A fresh bridge object per request: COM is initialised for this
-            // request on this thread and uninitialised when it ends.
+            // A fresh bridge object per request; COM stays up underneath it
+            // for the whole run (see ComApartment).
             CBrindle bridge;
             bridge.CallBrindleParser(decision.command.c_str(), m_text);
             m_text[sizeof m_text - 1] = 0;
@@ -239,12 +244,17 @@ private:
 // Keeps a COM apartment on the serving thread for the server's whole run.
 // Each request still gets a fresh bridge object that initialises COM and
 // uninitialises it again; with this apartment underneath those calls only
-// count up and down, so COM is not torn down after every request and the
-// in-process WMI provider is not unloaded and loaded again each time (which
-// costs time, and with a provider that leaks on unloading, memory).
+// count up and down (or, in this apartment, fail harmlessly and are not
+// undone), so COM is not torn down after every request and the in-process
+// WMI provider is not unloaded and loaded again each time (which costs time,
+// and with a provider that leaks on unloading, memory: the per-request set-up
+// leaked and crashed).
+// The apartment is the multithreaded one: the serving thread blocks in waits
+// that pump no messages, and a single-threaded apartment must pump them, or
+// whoever sends a message to its window (a broadcast, say) hangs.
 class ComApartment {
 public:
-    ComApartment() : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ComApartment() : m_initialised(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
     ~ComApartment() {
         if (m_initialised) CoUninitialize();
     }

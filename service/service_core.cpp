@@ -68,29 +68,49 @@ std::string PipeNameFromArgs(int argc, const char* const* argv) {
 
 // ---- request guard --------------------------------------------------------
 
-bool IsPlainClassName(std::string_view name) {
-    if (name.empty()) return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-    });
-}
-
 bool IsFirmwareClass(std::string_view name) {
-    // WMI class names are not case-sensitive, so neither is this list.
     static constexpr const char* kClasses[] = {"ZEL_Device", "ZEL_System", "ZEL_Software", "ZEL_AP"};
     return std::any_of(std::begin(kClasses), std::end(kClasses),
                        [name](const char* cls) { return EqualsNoCase(name, cls); });
 }
 
+namespace {
+
+bool MayRead(const brindle::Command& command) {
+    if (EqualsNoCase(command.nameSpace, "root\\WMI")) return IsFirmwareClass(command.className);
+    return EqualsNoCase(command.nameSpace, "root\\CIMV2") && EqualsNoCase(command.className, "Win32_BIOS");
+}
+
+// The firmware writes the system makes: one property of one instance each,
+// with the values it can mean.
+bool MayWrite(const brindle::Command& command) {
+    static constexpr struct {
+        const char* className;
+        const char* property;
+        std::int32_t instance;
+        std::int32_t lowest;
+        std::int32_t highest;
+    } kWrites[] = {
+        {"ZEL_System", "System", 1, 0, 31},   // ECO, touchpad and theater flags
+        {"ZEL_Software", "Software", 0, 0, 1}, // the tray program runs or not
+    };
+    if (!EqualsNoCase(command.nameSpace, "root\\WMI")) return false;
+    return std::any_of(std::begin(kWrites), std::end(kWrites), [&command](const auto& w) {
+        return EqualsNoCase(command.className, w.className) && EqualsNoCase(command.property, w.property) &&
+               command.instance == w.instance && command.value >= w.lowest && command.value <= w.highest;
+    });
+}
+
+}  // namespace
+
 bool MayExecute(const brindle::Command& command) {
-    const bool read = command.kind == brindle::CommandKind::Read;
-    const bool write = command.kind == brindle::CommandKind::Write;
-    if (!read && !write) return true;
-    // The class is pasted into a WQL query; a plain name keeps it one class.
-    if (!IsPlainClassName(command.className)) return false;
-    const bool firmwareNamespace = EqualsNoCase(command.nameSpace, "root\\WMI");
-    if (write) return firmwareNamespace && IsFirmwareClass(command.className);
-    return firmwareNamespace || EqualsNoCase(command.nameSpace, "root\\CIMV2");
+    switch (command.kind) {
+    case brindle::CommandKind::Read: return MayRead(command);
+    case brindle::CommandKind::Write: return MayWrite(command);
+    case brindle::CommandKind::NoAction:
+    case brindle::CommandKind::Malformed: return true;
+    }
+    return false;
 }
 
 RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated) {

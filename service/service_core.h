@@ -84,19 +84,23 @@ struct RequestDecision {
 // message was longer than the read. Only those bytes count: an empty message,
 // one without a zero byte among them or one longer than kRequestSize is
 // malformed, and so is a command string that breaks the command grammar.
-// A well-formed read or write then has to pass the rights check.
+// A well-formed read or write then has to pass the rights check (MayExecute).
 RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated);
 
-// The rights check of a parsed command: reads only in root\WMI and
-// root\CIMV2, writes only to the firmware's classes in root\WMI, the class a
-// plain class name in both. "M" does nothing and passes; a malformed command
-// never reaches WMI and passes too.
+// The rights check of a parsed command: exactly the reads and writes the
+// system itself sends, nothing wider.
+// - reads: any property and instance of the firmware's classes in root\WMI,
+//   and of Win32_BIOS in root\CIMV2;
+// - writes: ZEL_System.System instance 1 with a value 0 to 31 (the five flag
+//   bits), ZEL_Software.Software instance 0 with 0 or 1.
+// Namespace, class and property are compared without regard to letter case,
+// as WMI compares them. Instance and value are the numbers ParseCommand read
+// with brindle::ReadLeadingNumber, the numbers the parser then acts on, so the
+// check and the action cannot disagree. "M" does nothing and passes; a
+// malformed command never reaches WMI and passes too.
 bool MayExecute(const brindle::Command& command);
 
-// Letters, digits and underscores only, at least one character.
-bool IsPlainClassName(std::string_view name);
-
-// The firmware's data classes, the only ones the service writes.
+// The firmware's data classes in root\WMI.
 bool IsFirmwareClass(std::string_view name);
 
 // ---- reply ----------------------------------------------------------------

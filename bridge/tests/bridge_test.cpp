@@ -9,8 +9,10 @@
 #include <psapi.h>
 #include <wbemcli.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -335,41 +337,262 @@ TEST(PipeClient, FailsAtOnceWithoutAServer) {
     EXPECT_FALSE(ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply));
 }
 
-TEST(PipeClient, ExchangesOneMessageEachWay) {
-    HANDLE pipe = CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                   1, 800, 800, 1000, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+// The command pipe served once by a thread of the test: one request read,
+// `onRequest` run with the pipe still connected, then `replySize` bytes of
+// reply holding `replyText`. Clients that leave without a request are
+// dropped and the next one is awaited.
+class OneExchangeServer {
+public:
+    using Hook = std::function<void(HANDLE pipe)>;
+    OneExchangeServer(const char* replyText, DWORD replySize, Hook onRequest = {})
+        : m_pipe(CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                  1, 1024, 1024, 1000, nullptr)) {
+        if (!Created()) return;
+        m_thread = std::thread([this, replyText, replySize, onRequest] {
+            while (ConnectNamedPipe(m_pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+                if (!ReadFile(m_pipe, received, sizeof received, &receivedSize, nullptr) &&
+                    GetLastError() != ERROR_MORE_DATA) {
+                    DisconnectNamedPipe(m_pipe);
+                    if (m_finishing) return;
+                    continue;
+                }
+                if (onRequest) onRequest(m_pipe);
+                std::vector<char> answer(replySize, '\0');
+                std::strncpy(answer.data(), replyText, replySize);
+                DWORD written = 0;
+                WriteFile(m_pipe, answer.data(), replySize, &written, nullptr);
+                FlushFileBuffers(m_pipe);
+                break;
+            }
+            DisconnectNamedPipe(m_pipe);
+        });
+    }
+    ~OneExchangeServer() { Finish(); }
+    bool Created() const { return m_pipe != INVALID_HANDLE_VALUE; }
+    // Waits for the exchange to end; a server still waiting for its client
+    // is released by a client that connects and leaves.
+    void Finish() {
+        if (m_thread.joinable()) {
+            m_finishing = true;
+            HANDLE client = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+            m_thread.join();
+        }
+        if (Created()) CloseHandle(m_pipe);
+        m_pipe = INVALID_HANDLE_VALUE;
+    }
 
     char received[200] = {};
     DWORD receivedSize = 0;
-    std::thread server([&] {
-        if (ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
-            ReadFile(pipe, received, sizeof received, &receivedSize, nullptr);
-            char answer[180] = {};
-            std::strcpy(answer, kMalformed);
-            DWORD written = 0;
-            WriteFile(pipe, answer, sizeof answer, &written, nullptr);
-            FlushFileBuffers(pipe);
-        }
-        DisconnectNamedPipe(pipe);
-    });
+
+private:
+    HANDLE m_pipe;
+    std::atomic<bool> m_finishing{false};
+    std::thread m_thread;
+};
+
+TEST(PipeClient, ExchangesOneMessageEachWay) {
+    OneExchangeServer server(kMalformed, 180);
+    if (!server.Created()) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
 
     char request[80] = R"(root\WMI:Q:ZEL_System:System)";
     char reply[800];
     std::memset(reply, '#', sizeof reply);
     BOOL ok = ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply);
-    if (!ok) {
-        // Release the server from its wait so the thread can end.
-        HANDLE client = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
-    }
-    server.join();
-    CloseHandle(pipe);
+    server.Finish();
 
     ASSERT_TRUE(ok);
     EXPECT_STREQ(reply, kMalformed);
-    ASSERT_EQ(receivedSize, sizeof request);
-    EXPECT_EQ(std::memcmp(received, request, sizeof request), 0);
+    ASSERT_EQ(server.receivedSize, sizeof request);
+    EXPECT_EQ(std::memcmp(server.received, request, sizeof request), 0);
+}
+
+// The impersonation level a server gets from the client that `call` connects.
+// False when the server could not impersonate it at all.
+bool LevelTheServerGets(const std::function<BOOL()>& call, SECURITY_IMPERSONATION_LEVEL& level) {
+    bool impersonated = false;
+    OneExchangeServer server(kMalformed, 180, [&](HANDLE pipe) {
+        if (!ImpersonateNamedPipeClient(pipe)) return;
+        HANDLE token = nullptr;
+        if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+            DWORD size = 0;
+            impersonated = GetTokenInformation(token, TokenImpersonationLevel, &level, sizeof level, &size) != FALSE;
+            CloseHandle(token);
+        }
+        RevertToSelf();
+    });
+    if (!server.Created()) return false;
+    const BOOL ok = call();
+    server.Finish();
+    return ok && impersonated;
+}
+
+// Records the flags of every CreateFileA call Brindle.dll makes, by
+// replacing the function's entry in the DLL's import table for its lifetime.
+class CreateFileRecorder {
+public:
+    CreateFileRecorder() {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA("Brindle.dll"));
+        if (!base) return;
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const auto& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+             imports.VirtualAddress && module->Name && !m_slot; ++module) {
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+            for (; module->OriginalFirstThunk && names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "CreateFileA") == 0) {
+                    m_slot = &slots->u1.Function;
+                    break;
+                }
+            }
+        }
+        if (!m_slot) return;
+        s_original = reinterpret_cast<CreateFileAFn>(*m_slot);
+        Swap(reinterpret_cast<decltype(m_original)>(&Recording));
+    }
+    ~CreateFileRecorder() {
+        if (m_slot) Swap(m_original);
+    }
+    bool Installed() const { return m_slot != nullptr; }
+    static std::vector<std::pair<std::string, DWORD>> calls;  // (name, flags and attributes)
+
+private:
+    using CreateFileAFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    static HANDLE WINAPI Recording(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+        calls.emplace_back(name ? name : "", flags);
+        return s_original(name, access, share, security, disposition, flags, templateFile);
+    }
+    void Swap(decltype(IMAGE_THUNK_DATA::u1.Function) entry) {
+        DWORD protection = 0;
+        VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
+        if (m_original == 0) m_original = *m_slot;
+        *m_slot = entry;
+        VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+    }
+    static inline CreateFileAFn s_original = nullptr;
+    decltype(IMAGE_THUNK_DATA::u1.Function)* m_slot = nullptr;
+    decltype(IMAGE_THUNK_DATA::u1.Function) m_original = 0;
+};
+std::vector<std::pair<std::string, DWORD>> CreateFileRecorder::calls;
+
+TEST(PipeClient, OpensThePipeForIdentificationOnly) {
+    // Wine hands the server an impersonation token whatever the client asks
+    // for, so what the client asks for is checked where it leaves the bridge.
+    CreateFileRecorder recorder;
+    ASSERT_TRUE(recorder.Installed()) << "Brindle.dll imports no CreateFileA";
+    CreateFileRecorder::calls.clear();
+    SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
+    char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+    char reply[800] = {};
+    const bool served =
+        LevelTheServerGets([&] { return ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply); }, level);
+    ASSERT_TRUE(served) << "another program serves " << kPipeName << " in this prefix, or the exchange failed";
+    ASSERT_EQ(CreateFileRecorder::calls.size(), 1u);
+    EXPECT_EQ(CreateFileRecorder::calls[0].first, kPipeName);
+    const DWORD qos = CreateFileRecorder::calls[0].second & (SECURITY_SQOS_PRESENT | SECURITY_VALID_SQOS_FLAGS);
+    EXPECT_EQ(qos, static_cast<DWORD>(SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION));
+}
+
+TEST(PipeClient, TheServerMayIdentifyTheCallerButNotActAsIt) {
+    // Whoever owns the pipe name learns only who calls. Runs where the
+    // platform honours the security quality of service a client asks for.
+    SECURITY_IMPERSONATION_LEVEL probe = SecurityDelegation;
+    const bool probed = LevelTheServerGets(
+        [] {
+            HANDLE pipe = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+            if (pipe == INVALID_HANDLE_VALUE) return FALSE;
+            char request[80] = {}, reply[180] = {};
+            DWORD mode = PIPE_READMODE_MESSAGE, read = 0;
+            SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
+            const BOOL ok = TransactNamedPipe(pipe, request, sizeof request, reply, sizeof reply, &read, nullptr);
+            CloseHandle(pipe);
+            return ok;
+        },
+        probe);
+    if (!probed) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+    if (probe != SecurityIdentification) GTEST_SKIP() << "this platform ignores the client's quality of service";
+
+    SECURITY_IMPERSONATION_LEVEL level = SecurityDelegation;
+    char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+    char reply[800] = {};
+    ASSERT_TRUE(
+        LevelTheServerGets([&] { return ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply); }, level));
+    EXPECT_EQ(level, SecurityIdentification);
+}
+
+TEST(PipeClient, ResultsAsTheOneShotCallOfThePlatform) {
+    // Each situation is met by ZEL_CallNamePipe and by CallNamedPipeA with the
+    // default wait; both must give the same result, error and reply.
+    struct Result {
+        BOOL ok;
+        DWORD error;
+        std::string reply;
+    };
+    using Caller = Result (*)();
+    static char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+    static char reply[800];
+    const Caller ours = [] {
+        std::memset(reply, '#', sizeof reply);
+        const BOOL ok = ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply);
+        return Result{ok, ok ? 0 : GetLastError(), std::string(reply, sizeof reply)};
+    };
+    const Caller platforms = [] {
+        std::memset(reply, '#', sizeof reply);
+        DWORD read = 0;
+        const BOOL ok = CallNamedPipeA(kPipeName, request, sizeof request, reply, sizeof reply, &read,
+                                       NMPWAIT_USE_DEFAULT_WAIT);
+        return Result{ok, ok ? 0 : GetLastError(), std::string(reply, sizeof reply)};
+    };
+    const std::string longText(900, 'r');
+    const struct {
+        const char* name;
+        const char* text;
+        DWORD replySize;
+        DWORD holdMs;        // a first client holds the only instance this long
+        BOOL expectedOk;
+    } cases[] = {
+        {"plain exchange", kMalformed, 180, 0, TRUE},
+        {"reply longer than the area", longText.c_str(), 900, 0, FALSE},
+        {"busy pipe freed within the default wait", kMalformed, 180, 300, TRUE},
+        {"busy pipe held beyond the default wait", kMalformed, 180, 2500, FALSE},
+    };
+    for (const auto& c : cases) {
+        Result results[2];
+        for (int i = 0; i < 2; ++i) {
+            OneExchangeServer server(c.text, c.replySize);
+            if (!server.Created()) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+            HANDLE holder = INVALID_HANDLE_VALUE;
+            std::thread release;
+            if (c.holdMs) {
+                holder = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                ASSERT_NE(holder, INVALID_HANDLE_VALUE) << c.name;
+                // Leaving without a request: the server's read fails and it disconnects.
+                release = std::thread([holder, &c] {
+                    Sleep(c.holdMs);
+                    CloseHandle(holder);
+                });
+            }
+            // The held cases never reach the scripted exchange; the server
+            // goes back to waiting and is released by Finish.
+            results[i] = (i == 0 ? ours : platforms)();
+            if (release.joinable()) release.join();
+            server.Finish();
+        }
+        EXPECT_EQ(results[0].ok, c.expectedOk) << c.name;
+        EXPECT_EQ(results[0].ok, results[1].ok) << c.name;
+        EXPECT_EQ(results[0].error, results[1].error) << c.name;
+        EXPECT_EQ(results[0].reply, results[1].reply) << c.name;
+    }
+    // No server at all.
+    const Result none[2] = {ours(), platforms()};
+    EXPECT_FALSE(none[0].ok);
+    EXPECT_EQ(none[0].error, none[1].error);
 }
 
 // --- a scripted WMI stand-in ------------------------------------------------------------

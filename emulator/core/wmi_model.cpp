@@ -23,7 +23,9 @@ constexpr PropertyDef kDeviceProps[] = {ZEL_ACPI_COMMON,
 constexpr PropertyDef kSystemProps[] = {ZEL_ACPI_COMMON,
                                         {"System", CimType::Uint32, false, Source::Register}};
 constexpr PropertyDef kSoftwareProps[] = {
-    ZEL_ACPI_COMMON, {"Software", CimType::Uint32, false, Source::Register}};
+    ZEL_ACPI_COMMON,
+    {"Software", CimType::Uint32, false, Source::Register},
+    {"Label", CimType::String, false, Source::Label}};
 constexpr PropertyDef kApProps[] = {ZEL_ACPI_COMMON,
                                     {"AP", CimType::Uint32, false, Source::Register}};
 #undef ZEL_ACPI_COMMON
@@ -142,7 +144,7 @@ const InstanceDef* findInstance(const ClassDef& cls, std::string_view instanceNa
 }
 
 std::vector<Value> instanceValues(const ClassDef& cls, const InstanceDef& inst,
-                                  const RegisterFile& regs) {
+                                  const RegisterFile& regs, std::string_view label) {
   std::vector<Value> values;
   values.reserve(cls.properties.size());
   for (const auto& p : cls.properties) {
@@ -152,6 +154,7 @@ std::vector<Value> instanceValues(const ClassDef& cls, const InstanceDef& inst,
       case Source::Register:
         values.emplace_back(static_cast<std::int64_t>(regs[static_cast<int>(inst.reg)]));
         break;
+      case Source::Label: values.emplace_back(std::string(label)); break;
     }
   }
   return values;

@@ -28,8 +28,10 @@ using Value = std::variant<std::monostate, bool, std::int64_t, std::string>;
 // classes (core/event_class.h) describe the objects of raised events.
 enum class ClassKind { Instances, Event };
 
-// Where a property's value comes from.
-enum class Source { InstanceName, Active, Register };
+// Where a property's value comes from. Label is test equipment, not firmware:
+// a text of any length the test sets (emuctl label), so that a caller can be
+// handed a long value from a class it is allowed to read.
+enum class Source { InstanceName, Active, Register, Label };
 
 struct PropertyDef {
   std::string_view name;
@@ -57,9 +59,10 @@ std::optional<std::size_t> keyProperty(const ClassDef& cls);
 const InstanceDef* findInstance(const ClassDef& cls, std::string_view instanceName);
 
 // Property values (aligned with cls.properties) of one instance, or of the
-// class definition itself (every value null).
+// class definition itself (every value null). `label` is the value of every
+// Label-source property.
 std::vector<Value> instanceValues(const ClassDef& cls, const InstanceDef& inst,
-                                  const RegisterFile& regs);
+                                  const RegisterFile& regs, std::string_view label = {});
 std::vector<Value> classValues(const ClassDef& cls);
 
 // Put: converts a supplied value to the property's type as WMI does (a

@@ -29,10 +29,12 @@ void printUsage(FILE* out) {
                "                          folder, register it as the WMI locator (root\\WMI is\n"
                "                          emulated, other namespaces go to Wine) and reset the EC\n"
                "  uninstall               register Wine's own WMI locator again\n"
-               "  reset                   put every EC register back to its default\n"
+               "  reset                   put every EC register back to its default, clear the label\n"
                "  get [register]          print every register, or one, as Name=value (decimal)\n"
                "  set <register> <value>  store a value (decimal or 0x hex) and print what the\n"
                "                          register keeps (bits outside its mask are dropped)\n"
+               "  label [text]            set the text of ZEL_Software.Label (test equipment: a long\n"
+               "                          value to read), or clear it; prints Label=<text>\n"
                "  press <key|code>        press a hotkey: toggle its device bit (if it has one)\n"
                "                          and raise ZEL_Event with ZELEvt = code | register << 8;\n"
                "                          prints the register and ZELEvt\n"
@@ -175,7 +177,7 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "install" && args.size() == 1) return install(ec);
   if (cmd == "uninstall" && args.size() == 1) return uninstall();
   if (cmd == "reset" && args.size() == 1) {
-    if (!ec.reset()) {
+    if (!ec.reset() || !emu::storeLabel({})) {
       std::fprintf(stderr, "emuctl: cannot reset the EC state\n");
       return kFailed;
     }
@@ -215,10 +217,19 @@ int run(const std::vector<std::string>& args) {
     printRegister(*reg, *stored);
     return kOk;
   }
+  if (cmd == "label" && args.size() <= 2) {
+    const std::string text = args.size() == 2 ? args[1] : std::string();
+    if (!emu::storeLabel(text)) {
+      std::fprintf(stderr, "emuctl: cannot store the label\n");
+      return kFailed;
+    }
+    std::printf("Label=%s\n", emu::loadLabel().c_str());
+    return kOk;
+  }
   if (cmd == "press" && args.size() == 2) return press(ec, args[1]);
   if (cmd == "raise") return raise(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
-      cmd == "press")
+      cmd == "press" || cmd == "label")
     return usageError(("wrong arguments for " + cmd).c_str());
   return usageError(("unknown command: " + cmd).c_str());
 }

@@ -133,6 +133,16 @@ TEST(WmiModel, ClassTableInstancesAndRegisters) {
   EXPECT_FALSE(findClass("ZEL_Nothing"));
 }
 
+TEST(WmiModel, SoftwareLabelCarriesTheTextItIsGiven) {
+  const ClassDef& sw = *findClass("ZEL_Software");
+  const auto label = findProperty(sw, "label");
+  ASSERT_TRUE(label);
+  RegisterFile regs{};
+  const std::string text(300, 'L');
+  EXPECT_EQ(std::get<std::string>(instanceValues(sw, sw.instances[0], regs, text)[*label]), text);
+  EXPECT_EQ(std::get<std::string>(instanceValues(sw, sw.instances[0], regs)[*label]), "");
+}
+
 TEST(WmiModel, WqlQueries) {
   using S = WqlQuery::Status;
   const std::tuple<const char*, S, const char*> cases[] = {

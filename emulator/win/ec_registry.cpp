@@ -118,4 +118,37 @@ bool RegistryEcBackend::store(Register reg, std::uint32_t value) {
   return false;
 }
 
+std::string loadLabel() {
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEmulatorKey, 0, KEY_QUERY_VALUE | kView, &k) != ERROR_SUCCESS)
+    return {};
+  // Bounded: a label longer than this is test misuse and reads as empty.
+  wchar_t text[4096];
+  DWORD size = sizeof(text) - sizeof(wchar_t), type = 0;
+  const LSTATUS s = RegQueryValueExW(k, L"Label", nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+  RegCloseKey(k);
+  if (s != ERROR_SUCCESS || type != REG_SZ) return {};
+  std::wstring_view w(text, size / sizeof(wchar_t));
+  while (!w.empty() && w.back() == L'\0') w.remove_suffix(1);
+  return toUtf8(w);
+}
+
+bool storeLabel(std::string_view text) {
+  HKEY k = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEmulatorKey, 0, nullptr, 0, KEY_SET_VALUE | kView, nullptr,
+                      &k, nullptr) != ERROR_SUCCESS)
+    return false;
+  LSTATUS s;
+  if (text.empty()) {
+    s = RegDeleteValueW(k, L"Label");
+    if (s == ERROR_FILE_NOT_FOUND) s = ERROR_SUCCESS;
+  } else {
+    const std::wstring w = toWide(text);
+    s = RegSetValueExW(k, L"Label", 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                       static_cast<DWORD>((w.size() + 1) * sizeof(wchar_t)));
+  }
+  RegCloseKey(k);
+  return s == ERROR_SUCCESS;
+}
+
 }  // namespace emu

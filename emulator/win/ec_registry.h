@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 #include "ec.h"
 
 namespace emu {
@@ -14,6 +17,12 @@ inline constexpr wchar_t kEmulatorKey[] = L"Software\\EmulatedNotebook";
 // HKLM\Software\EmulatedNotebook\EC: one REG_DWORD per register, by name.
 inline constexpr wchar_t kEcKey[] = L"Software\\EmulatedNotebook\\EC";
 inline constexpr wchar_t kEcMutex[] = L"Global\\EmulatedNotebookEcLock";
+
+// HKLM\Software\EmulatedNotebook "Label" (REG_SZ, UTF-8 in the model): the
+// text of ZEL_Software.Label. Empty when it was never set or cannot be read.
+std::string loadLabel();
+// Stores the label; an empty text deletes the value. True when done.
+bool storeLabel(std::string_view text);
 
 class RegistryEcBackend final : public EcBackend {
  public:

@@ -123,19 +123,46 @@ TEST(RequestGuard, RightsCheck) {
         const char* command;
         Verdict expected;
     } cases[] = {
-        // Letter case of namespace and class does not matter to WMI, nor here.
+        // Letter case of namespace, class and property does not matter to WMI, nor here.
         {"ROOT\\wmi:Q:zel_device:Device:0", Verdict::Execute},
-        {"root\\wmi:S:zel_system:System:1:4", Verdict::Execute},
-        {"root\\WMI:S:ZEL_Device:Device:0:9", Verdict::Execute},
-        {"root\\WMI:S:ZEL_AP:AP:1:17", Verdict::Execute},
-        {"root\\CIMV2:Q:Win32_OperatingSystem:Caption:0", Verdict::Execute},
-        {"root\\WMI:Q:WmiMonitorBrightness:CurrentBrightness:0", Verdict::Execute},
+        {"root\\wmi:S:zel_system:system:1:4", Verdict::Execute},
+        {"root\\cimv2:Q:WIN32_BIOS:Manufacturer:0", Verdict::Execute},
+        // Firmware state is no secret: any property and instance may be read,
+        // and the parser's reply to a wrong one stays visible.
+        {"root\\WMI:Q:ZEL_AP:Nothing:7", Verdict::Execute},
+        {"root\\WMI:Q:ZEL_Software:Software:0", Verdict::Execute},
         {"root\\WMI:M:anything", Verdict::Execute},  // does nothing
+        // Instance and value as the parser reads them: blanks, sign, leading
+        // zeros and trailing text give the number the parser then writes.
+        {"root\\WMI:S:ZEL_System:System: 1:+31", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:01:007", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1x:4abc", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:0", Verdict::Execute},
+        {"root\\WMI:S:ZEL_Software:Software:0:0x5", Verdict::Execute},  // reads as 0
+        // Values beyond the flag bits, other instances, other properties.
+        {"root\\WMI:S:ZEL_System:System:1:32", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:-1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:4294967300", Verdict::Denied},  // saturates, no wrap
+        {"root\\WMI:S:ZEL_System:System:0:2", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:InstanceName:1:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_Software:Software:0:2", Verdict::Denied},
+        {"root\\WMI:S:ZEL_Software:Software:1:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_Device:Device:0:9", Verdict::Denied},
+        {"root\\WMI:S:ZEL_AP:AP:1:99", Verdict::Denied},
         // Writes outside the firmware's classes.
         {"root\\CIMV2:S:Win32_BIOS:SMBIOSBIOSVersion:0:1", Verdict::Denied},
         {"root\\WMI:S:WmiMonitorBrightnessMethods:Active:0:1", Verdict::Denied},
         {"root\\WMI:S:ZEL_Event:ZELEvt:0:1", Verdict::Denied},
         {"root\\WMI:S:ZEL_System_Extra:System:1:1", Verdict::Denied},
+        // Reads of anything else: other users' processes, huge classes,
+        // other firmware-side classes, the BIOS class in the other namespace.
+        {"root\\CIMV2:Q:Win32_Process:CommandLine:0", Verdict::Denied},
+        {"root\\CIMV2:Q:CIM_DataFile:Name:0", Verdict::Denied},
+        {"root\\CIMV2:Q:Win32_OperatingSystem:Caption:0", Verdict::Denied},
+        {"root\\WMI:Q:WmiMonitorBrightness:CurrentBrightness:0", Verdict::Denied},
+        {"root\\WMI:Q:ZEL_Event:ZELEvt:0", Verdict::Denied},
+        {"root\\WMI:Q:Win32_BIOS:Name:0", Verdict::Denied},
+        {"root\\CIMV2:Q:ZEL_Device:Device:0", Verdict::Denied},
         // Other namespaces, or the same ones spelt differently.
         {"root\\default:Q:StdRegProv:x:0", Verdict::Denied},
         {"root\\SECURITY:Q:__SystemSecurity:x:0", Verdict::Denied},
@@ -151,6 +178,7 @@ TEST(RequestGuard, RightsCheck) {
         {"root\\default:Q:StdRegProv:x", Verdict::Malformed},
         {"root\\WMI:q:ZEL_Device:Device:0", Verdict::Malformed},
         {"root\\WMI:S:ZEL_System:System:1:", Verdict::Malformed},
+        {"root\\CIMV2:Q:Win32_Process:CommandLine:-1", Verdict::Malformed},
         {"no colon at all", Verdict::Malformed},
     };
     for (const auto& c : cases) {

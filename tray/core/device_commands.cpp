@@ -42,10 +42,9 @@ std::int32_t LeadingNumber(std::string_view text) {
     return static_cast<std::int32_t>(std::clamp(value, kMin, kMax));
 }
 
-bool HasLeadingNumber(std::string_view text) {
-    bool negative = false;
-    std::size_t i = NumberStart(text, negative);
-    return i < text.size() && IsDigit(text[i]);
+bool IsDecimalNumber(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
 }
 
 bool BitIsSet(bool exchangeOk, std::string_view reply, std::uint32_t bit) {
@@ -54,7 +53,7 @@ bool BitIsSet(bool exchangeOk, std::string_view reply, std::uint32_t bit) {
 }
 
 std::optional<std::int32_t> NewFlagValue(bool readOk, std::string_view reply, int wanted, FlagWrite flag) {
-    if (!readOk || !HasLeadingNumber(reply)) return std::nullopt;
+    if (!readOk || !IsDecimalNumber(reply)) return std::nullopt;
     auto n = static_cast<std::uint32_t>(LeadingNumber(reply));
     if (wanted == 1) {
         n |= flag.bit;

@@ -56,17 +56,19 @@ inline constexpr FlagWrite kTheaterFlag{0x04, 0x1B};
 // the 32-bit range instead of overflowing.
 std::int32_t LeadingNumber(std::string_view text);
 
-// True when the text starts (after blanks and sign) with at least one digit.
-bool HasLeadingNumber(std::string_view text);
+// True when the text is wholly a decimal number: an optional sign, then at
+// least one digit, nothing else (no blanks, no trailing text).
+bool IsDecimalNumber(std::string_view text);
 
 // A bit test is true only when the exchange succeeded and the number read
 // from its reply has the bit set.
 bool BitIsSet(bool exchangeOk, std::string_view reply, std::uint32_t bit);
 
 // The value to write for a flag change, or nothing when the write must be
-// skipped. The write is skipped when the read failed or its reply held no
-// number (an error text): writing a value built from 0 would switch every
-// other flag of the register off. wanted 1 sets the bit, 0 keeps only the
+// skipped. The write is skipped when the read failed or its reply is not
+// wholly a decimal number: an error text, even one that starts with a digit
+// such as the status code "0x80070005", would read as a value and a write
+// built from it would switch the register's other flags off. wanted 1 sets the bit, 0 keeps only the
 // keep mask, any other value writes the read value back unchanged.
 std::optional<std::int32_t> NewFlagValue(bool readOk, std::string_view reply, int wanted, FlagWrite flag);
 

@@ -84,6 +84,12 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     case WM_TIMER:
         OnTimer(wParam);
         return false;
+    case WM_CLOSE:
+        // A polite request to end (log-off helpers, installers, taskkill
+        // without /f) ends the program through the normal clean-up. Without
+        // this the dialog would turn it into IDCANCEL, which is ignored.
+        Exit();
+        return true;
     case WM_DESTROY:
         Cleanup();
         return false;
@@ -224,9 +230,7 @@ void CVorlixDlg::ShowTrayMenu() {
 void CVorlixDlg::OnCommand(WPARAM wParam) {
     switch (LOWORD(wParam)) {
     case kMenuExit:
-        // An about box still open would hold the program in its own loop.
-        if (m_openAbout && m_openAbout->Hwnd()) ::EndDialog(m_openAbout->Hwnd(), IDCANCEL);
-        EndDialog(IDCANCEL);
+        Exit();
         break;
     case kMenuAbout:
         OpenAboutBox();
@@ -240,6 +244,12 @@ void CVorlixDlg::OnCommand(WPARAM wParam) {
         // Enter and Escape reaching the hidden window must not end the program.
         break;
     }
+}
+
+void CVorlixDlg::Exit() {
+    // An about box still open would hold the program in its own loop.
+    if (m_openAbout && m_openAbout->Hwnd()) ::EndDialog(m_openAbout->Hwnd(), IDCANCEL);
+    EndDialog(IDCANCEL);
 }
 
 void CVorlixDlg::OpenAboutBox() {

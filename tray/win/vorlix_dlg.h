@@ -67,6 +67,8 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void ShowTrayMenu();
+    // Ends the program (closing an open about box first); WM_DESTROY cleans up.
+    void Exit();
     void OpenAboutBox();
 
     void StartTimer(UINT_PTR id, UINT period);

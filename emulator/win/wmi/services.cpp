@@ -82,10 +82,11 @@ Services* Services::create() { return new (std::nothrow) Services(); }
 HRESULT Services::enumerate(const ClassDef& cls, LONG flags, IEnumWbemClassObject** ppEnum) {
   auto regs = ec_.readAll();
   if (!regs) return WBEM_E_FAILED;
+  const std::string label = loadLabel();
   auto results = std::make_shared<ResultSet>();
   results->server = server_;
   for (const auto& inst : cls.instances)
-    results->items.push_back({&cls, instanceValues(cls, inst, *regs)});
+    results->items.push_back({&cls, instanceValues(cls, inst, *regs, label)});
   // Results are complete before the call returns, so return-immediately
   // (semisynchronous) and a plain synchronous call behave alike.
   *ppEnum = Enumerator::create(std::move(results), (flags & WBEM_FLAG_FORWARD_ONLY) != 0);
@@ -133,7 +134,7 @@ HRESULT Services::getObject(const BSTR path, IWbemClassObject** ppObject) {
   if (!inst) return WBEM_E_NOT_FOUND;
   auto regs = ec_.readAll();
   if (!regs) return WBEM_E_FAILED;
-  *ppObject = WbemObject::newInstance(*cls, instanceValues(*cls, *inst, *regs), server_);
+  *ppObject = WbemObject::newInstance(*cls, instanceValues(*cls, *inst, *regs, loadLabel()), server_);
   return *ppObject ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
 }
 

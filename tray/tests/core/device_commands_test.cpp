@@ -7,11 +7,15 @@
 namespace {
 
 TEST(DeviceCommands, LeadingNumberRule) {
-    struct Case { const char* text; std::int32_t value; bool hasNumber; };
+    struct Case { const char* text; std::int32_t value; bool wholeNumber; };
     const Case cases[] = {
         {"9", 9, true},
-        {"  +12abc", 12, true},
-        {"\t-7", -7, true},
+        {"+12", 12, true},
+        {"-7", -7, true},
+        {"  +12abc", 12, false},
+        {"\t-7", -7, false},
+        {"0x80070005", 0, false},
+        {"17 ", 17, false},
         {"", 0, false},
         {"Please input correct parameter !", 0, false},
         {"WBEM_E_NOT_FOUND", 0, false},
@@ -21,7 +25,7 @@ TEST(DeviceCommands, LeadingNumberRule) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(vx::LeadingNumber(c.text), c.value) << c.text;
-        EXPECT_EQ(vx::HasLeadingNumber(c.text), c.hasNumber) << c.text;
+        EXPECT_EQ(vx::IsDecimalNumber(c.text), c.wholeNumber) << c.text;
     }
 }
 
@@ -67,10 +71,22 @@ TEST(DeviceCommands, FlagWritesKeepTheOtherFlags) {
 TEST(DeviceCommands, FlagWriteIsSkippedWithoutAReadValue) {
     // A failed read or an error text must not turn into a write of 0 or of the
     // bare flag bit, which would switch the register's other flags off.
-    EXPECT_FALSE(vx::NewFlagValue(false, "7", 0, vx::kEcoFlag));
-    EXPECT_FALSE(vx::NewFlagValue(false, "", 1, vx::kTheaterFlag));
-    EXPECT_FALSE(vx::NewFlagValue(true, "WBEM_E_ACCESS_DENIED", 1, vx::kTheaterFlag));
-    EXPECT_TRUE(vx::NewFlagValue(true, "0", 1, vx::kTheaterFlag));
+    struct Case { bool readOk; const char* reply; int wanted; vx::FlagWrite flag; bool writes; };
+    const Case cases[] = {
+        {false, "7", 0, vx::kEcoFlag, false},
+        {false, "", 1, vx::kTheaterFlag, false},
+        {true, "WBEM_E_ACCESS_DENIED", 1, vx::kTheaterFlag, false},
+        // Error texts that start with a digit are no value either.
+        {true, "0x80070005", 1, vx::kTheaterFlag, false},
+        {true, "0x80070005", 0, vx::kEcoFlag, false},
+        {true, "7 (cached)", 0, vx::kEcoFlag, false},
+        {true, " 7", 0, vx::kEcoFlag, false},
+        {true, "0", 1, vx::kTheaterFlag, true},
+        {true, "+7", 0, vx::kEcoFlag, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vx::NewFlagValue(c.readOk, c.reply, c.wanted, c.flag).has_value(), c.writes)
+            << c.reply << " read " << c.readOk;
 }
 
 TEST(DeviceCommands, FirmwareReportsStatesFromVersion17) {

@@ -245,6 +245,20 @@ expect_eq "exit sends Software:0:0" "$(ec_get Software)" 0
 if probe wait-no-icon "$HWND2" 3000 >/dev/null; then ok "exit removes the icon"; else fail "exit removes the icon"; fi
 stop_vorlix
 
+# ---- a close request from another process ends the program; Enter and Escape do not
+ec_set Software 1
+start_vorlix || fail "restart"
+HWND3=$(probe hwnd); PID3=$(probe pid)
+probe send-command 1 || fail "Enter (IDOK) delivered"
+probe send-command 2 || fail "Escape (IDCANCEL) delivered"
+if probe wait-exit "$PID3" 1000; then fail "Enter and Escape leave the program running"; else ok "Enter and Escape leave the program running"; fi
+expect_eq "Enter and Escape leave Software at 1" "$(ec_get Software)" 1
+probe close || fail "WM_CLOSE delivered"
+if probe wait-exit "$PID3" 10000; then ok "WM_CLOSE ends the program"; else fail "WM_CLOSE ends the program"; fi
+expect_eq "WM_CLOSE sends Software:0:0" "$(ec_get Software)" 0
+if probe wait-no-icon "$HWND3" 3000 >/dev/null; then ok "WM_CLOSE removes the icon"; else fail "WM_CLOSE removes the icon"; fi
+stop_vorlix
+
 # ---- preset file beside the program; language sections; long directory
 LONGDIR=$(winepath -u 'C:\Program Files\Notebook Control Suite with a Long Directory Name' 2>/dev/null)
 mkdir -p "$LONGDIR/StringTable"

@@ -124,7 +124,7 @@ int Usage() {
                  "  wait-pipe MS | uilang | wait-window MS | wait-hidden MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
                  "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | about-count | send-command ID | icon-click MSG | wait-no-about MS\n"
-                 "  power-source 0|1|short | resume | suspend | endsession | exit\n"
+                 "  power-source 0|1|short | resume | suspend | endsession | exit | close\n"
                  "  log KIND TEXT | delete-icon | taskbar-created | wait-exit PID MS\n");
     return 2;
 }
@@ -283,6 +283,11 @@ int main(int argc, char** argv) {
     if (cmd == "exit") {
         // The tray menu's Exit command, as the menu sends it.
         return MainWindow() && PostMessageA(MainWindow(), WM_COMMAND, 336, 0) ? 0 : 1;
+    }
+    if (cmd == "close") {
+        // A polite close request, as taskkill without /f or a log-off helper sends it.
+        DWORD_PTR r = 0;
+        return MainWindow() && SendMessageTimeoutA(MainWindow(), WM_CLOSE, 0, 0, SMTO_BLOCK, 3000, &r) ? 0 : 1;
     }
     if (cmd == "endsession") {
         SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
