@@ -186,7 +186,8 @@ TEST(Robustness, ConcurrentRandomRequests) {
     const SIZE_T after = PrivateBytes(server.Process());
 
     std::printf("%d replies (%d busy attempts repeated), %d failures; private memory %zu KiB before, %zu KiB after\n",
-                tally.replies, tally.busy, tally.failures, before / 1024, after / 1024);
+                tally.replies, tally.busy, tally.failures, static_cast<std::size_t>(before / 1024),
+                static_cast<std::size_t>(after / 1024));
     EXPECT_EQ(tally.failures, 0) << tally.firstProblem;
     EXPECT_EQ(tally.badReplies, 0) << tally.firstProblem;
     EXPECT_EQ(tally.wrongAnswers, 0) << tally.firstProblem;
