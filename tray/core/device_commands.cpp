@@ -2,45 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace vx {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Position of the first digit after blanks and an optional sign, and the sign.
-std::size_t NumberStart(std::string_view text, bool& negative) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    return i;
-}
-
 }  // namespace
-
-std::int32_t LeadingNumber(std::string_view text) {
-    bool negative = false;
-    std::size_t i = NumberStart(text, negative);
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
-    std::int64_t value = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > kMax + 1) value = kMax + 1;  // enough to saturate either sign
-    }
-    if (negative) value = -value;
-    return static_cast<std::int32_t>(std::clamp(value, kMin, kMax));
-}
 
 bool IsDecimalNumber(std::string_view text) {
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "command.h"
+
 namespace vx {
 
 // Every exchange sends an 80-byte request (the command, zero-padded) and
@@ -51,10 +53,10 @@ struct FlagWrite {
 inline constexpr FlagWrite kEcoFlag{0x01, 0x1E};
 inline constexpr FlagWrite kTheaterFlag{0x04, 0x1B};
 
-// Reads a reply the way every caller does: optional blanks and sign, then
-// decimal digits up to the first non-digit; no digits gives 0. Saturates at
-// the 32-bit range instead of overflowing.
-std::int32_t LeadingNumber(std::string_view text);
+// Reads a reply the way every caller does, with the command grammar's own
+// leading-number rule: optional blanks and sign, then decimal digits up to
+// the first non-digit; no digits gives 0; saturates at the 32-bit range.
+inline std::int32_t LeadingNumber(std::string_view text) { return brindle::ReadLeadingNumber(text); }
 
 // True when the text is wholly a decimal number: an optional sign, then at
 // least one digit, nothing else (no blanks, no trailing text).
