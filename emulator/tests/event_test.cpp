@@ -10,53 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "emuctl_run.h"
+
 namespace {
 
-std::wstring binDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
-struct ProcessResult {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string out;
-};
-
-// Runs emuctl.exe, a second process of the run, within a deadline.
-ProcessResult emuctl(const std::wstring& args) {
-  ProcessResult r;
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + binDir() + L"\\emuctl.exe\" " + args;
-  BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  if (started) {
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got) r.out.append(buf, got);
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
-      GetExitCodeProcess(pi.hProcess, &r.exitCode);
-    else
-      TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(readEnd);
-  r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
-  return r;
-}
+// emuctl.exe, a second process of the run (tests/emuctl_run.h).
+using ProcessResult = emutest::EmuctlResult;
+ProcessResult emuctl(const std::wstring& args) { return emutest::RunEmuctl(args); }
 
 struct Bstr {
   explicit Bstr(const wchar_t* s) : b(SysAllocString(s)) {}

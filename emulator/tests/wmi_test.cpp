@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "emuctl_run.h"
+
 namespace {
 
 template <class T>
@@ -50,67 +52,9 @@ struct Bstr {
   BSTR b;
 };
 
-std::wstring binDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
-struct ProcessResult {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string out;
-};
-
-// Runs emuctl.exe with the given arguments, a second process of the run.
-ProcessResult emuctl(const std::wstring& args) {
-  ProcessResult r;
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + binDir() + L"\\emuctl.exe\" " + args;
-  BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  if (started) {
-    // Drain the output while waiting, within a deadline: a stuck child is
-    // ended rather than hanging the test.
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    auto drain = [&] {
-      DWORD avail = 0, got = 0;
-      char buf[4096];
-      while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-             ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got)
-        r.out.append(buf, got);
-    };
-    for (;;) {
-      drain();
-      if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
-        drain();
-        GetExitCodeProcess(pi.hProcess, &r.exitCode);
-        break;
-      }
-      if (GetTickCount64() > deadline) {
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 5000);
-        break;
-      }
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(readEnd);
-  r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
-  return r;
-}
+// emuctl.exe, a second process of the run (tests/emuctl_run.h).
+using ProcessResult = emutest::EmuctlResult;
+ProcessResult emuctl(const std::wstring& args) { return emutest::RunEmuctl(args); }
 
 std::wstring moduleOf(IUnknown* p) {
   HMODULE m = nullptr;
