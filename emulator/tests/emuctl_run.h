@@ -35,7 +35,9 @@ inline EmuctlResult RunEmuctl(const std::wstring& args, DWORD timeoutMs = 30000)
   std::wstring cmd = L"\"" + dir + L"emuctl.exe\" " + args;
   BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                 nullptr, nullptr, &si, &pi);
+  const DWORD startError = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
+  if (!started) r.out = "emuctl could not be started, error " + std::to_string(startError);
   if (started) {
     // Drained on a thread so that the wait below is the one bounded wait.
     std::thread reader([&] {
@@ -43,11 +45,13 @@ inline EmuctlResult RunEmuctl(const std::wstring& args, DWORD timeoutMs = 30000)
       DWORD got = 0;
       while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got) r.out.append(buf, got);
     });
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    const DWORD wait = WaitForSingleObject(pi.hProcess, timeoutMs);
+    if (wait == WAIT_OBJECT_0)
       GetExitCodeProcess(pi.hProcess, &r.exitCode);
     else
       TerminateProcess(pi.hProcess, 99);
     reader.join();
+    if (wait != WAIT_OBJECT_0) r.out += "\nemuctl did not end in time (wait " + std::to_string(wait) + ")";
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
   }
