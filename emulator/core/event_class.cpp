@@ -1,5 +1,7 @@
 #include "event_class.h"
 
+#include <iterator>
+
 #include "text.h"
 
 namespace emu {
@@ -16,17 +18,42 @@ constexpr InstanceDef kEventInst[] = {{"ACPI\\PNP0C14\\0_0", Register::Device}};
 
 constexpr ClassDef kEventClass = {"ZEL_Event", ClassKind::Event, kEventProps, kEventInst};
 
+constexpr PropertyDef kHotKeyULongProps[] = {
+    {"InstanceName", CimType::String, true, Source::InstanceName},
+    {"Active", CimType::Boolean, false, Source::Active},
+    {"ULong", CimType::Uint32, false, Source::Register},
+};
+constexpr ClassDef kHotKeyULongClass = {"HOT_KEY_ULong", ClassKind::Event, kHotKeyULongProps,
+                                        kEventInst};
+
+// Indexed by class number.
+constexpr const ClassDef* kEventClasses[] = {&kEventClass, &kHotKeyULongClass};
+
 }  // namespace
 
 const ClassDef& eventClass() { return kEventClass; }
 
 const ClassDef* findEventClass(std::string_view name) {
-  return equalsNoCase(name, kEventClass.name) ? &kEventClass : nullptr;
+  auto id = eventClassId(name);
+  return id ? kEventClasses[*id] : nullptr;
 }
 
-std::vector<Value> eventValues(std::uint32_t zelEvt) {
+const ClassDef* eventClassById(std::uint32_t id) {
+  return id < std::size(kEventClasses) ? kEventClasses[id] : nullptr;
+}
+
+std::optional<std::uint32_t> eventClassId(std::string_view name) {
+  for (std::uint32_t id = 0; id < std::size(kEventClasses); ++id)
+    if (equalsNoCase(name, kEventClasses[id]->name)) return id;
+  return std::nullopt;
+}
+
+std::vector<Value> eventValues(std::uint32_t zelEvt) { return eventValues(kZelEventClass, zelEvt); }
+
+// Both classes carry the device's first instance name, TRUE and the value.
+std::vector<Value> eventValues(std::uint32_t, std::uint32_t value) {
   return {Value(std::string(kEventInst[0].instanceName)), Value(true),
-          Value(static_cast<std::int64_t>(zelEvt))};
+          Value(static_cast<std::int64_t>(value))};
 }
 
 NotificationVerdict planNotificationQuery(std::string_view language, std::string_view query) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -16,6 +17,15 @@ const ClassDef& eventClass();
 const ClassDef* findEventClass(std::string_view name);
 
 std::vector<Value> eventValues(std::uint32_t zelEvt);
+
+// Every event class by number, as the event queue tags its batches:
+// 0 ZEL_Event, 1 HOT_KEY_ULong (InstanceName, Active, ULong uint32).
+inline constexpr std::uint32_t kZelEventClass = 0;
+inline constexpr std::uint32_t kHotKeyULongClass = 1;
+const ClassDef* eventClassById(std::uint32_t id);
+std::optional<std::uint32_t> eventClassId(std::string_view name);
+// The values of one event object of class id carrying value.
+std::vector<Value> eventValues(std::uint32_t id, std::uint32_t value);
 
 enum class NotificationVerdict {
   Subscribe,         // "SELECT * FROM <event class>"

@@ -12,12 +12,14 @@ void initRing(RingMemory& ring) {
   ring.nextListenerId = 1;
 }
 
-std::optional<std::uint64_t> appendBatch(RingMemory& ring, std::span<const std::uint32_t> values) {
+std::optional<std::uint64_t> appendBatch(RingMemory& ring, std::span<const std::uint32_t> values,
+                                         std::uint32_t eventClass) {
   if (values.empty() || values.size() > kMaxBatch) return std::nullopt;
   const std::uint64_t seq = ring.next++;
   RingSlot& slot = ring.slots[seq % kRingSlots];
   slot.seq = seq;
   slot.count = static_cast<std::uint32_t>(values.size());
+  slot.eventClass = eventClass;
   std::memcpy(slot.values, values.data(), values.size() * sizeof(std::uint32_t));
   return seq;
 }
@@ -39,7 +41,8 @@ std::uint64_t collectBatches(const RingMemory& ring, std::uint64_t& cursor,
       ++missed;  // damaged entry: skipped rather than delivered wrong
       continue;
     }
-    out.push_back({cursor, std::vector<std::uint32_t>(slot.values, slot.values + slot.count)});
+    out.push_back({cursor, std::vector<std::uint32_t>(slot.values, slot.values + slot.count),
+                   slot.eventClass});
   }
   return missed;
 }

@@ -22,6 +22,7 @@ struct RingSlot {
   std::uint64_t seq;  // sequence number of the batch held here
   std::uint32_t count;
   std::uint32_t values[kMaxBatch];
+  std::uint32_t eventClass;  // which event class the values belong to (0: ZEL_Event)
 };
 
 // Plain data, valid when all zero (a fresh mapping) and initialised in place.
@@ -42,6 +43,7 @@ static_assert(sizeof(RingMemory) == 24 + 8 * kMaxListeners + 80 * kRingSlots);
 struct EventBatch {
   std::uint64_t seq;
   std::vector<std::uint32_t> values;
+  std::uint32_t eventClass = 0;
 };
 
 // Makes a zero-filled (or foreign) block a valid, empty ring.
@@ -49,8 +51,10 @@ void initRing(RingMemory& ring);
 
 // Appends one batch of 1 to kMaxBatch values; its sequence number, or
 // nullopt for an empty or oversized batch. The oldest batch is overwritten
-// when the ring is full.
-std::optional<std::uint64_t> appendBatch(RingMemory& ring, std::span<const std::uint32_t> values);
+// when the ring is full. eventClass names the batch's event class
+// (core/event_class.h); 0, ZEL_Event, is what a zero-filled slot says.
+std::optional<std::uint64_t> appendBatch(RingMemory& ring, std::span<const std::uint32_t> values,
+                                         std::uint32_t eventClass = 0);
 
 // Copies every batch from *cursor on into out, in order, and moves the
 // cursor past them. Returns how many batches were overwritten before this

@@ -28,6 +28,9 @@ constexpr PropertyDef kSoftwareProps[] = {
     {"Label", CimType::String, false, Source::Label}};
 constexpr PropertyDef kApProps[] = {ZEL_ACPI_COMMON,
                                     {"AP", CimType::Uint32, false, Source::Register}};
+// A method block carries no data property: its value comes from GetULong
+// (core/method_class.h).
+constexpr PropertyDef kMethodULongProps[] = {ZEL_ACPI_COMMON};
 #undef ZEL_ACPI_COMMON
 
 // The blocks live on one PNP0C14 device (unique id 0); an instance name is
@@ -38,12 +41,18 @@ constexpr InstanceDef kSystemInst[] = {{"ACPI\\PNP0C14\\0_0", Register::System0}
 constexpr InstanceDef kSoftwareInst[] = {{"ACPI\\PNP0C14\\0_0", Register::Software}};
 constexpr InstanceDef kApInst[] = {{"ACPI\\PNP0C14\\0_0", Register::AP0},
                                    {"ACPI\\PNP0C14\\0_1", Register::AP1}};
+// The register is unused: the class has no Register-source property.
+constexpr InstanceDef kMethodULongInst[] = {{"ACPI\\PNP0C14\\0_0", Register::Device},
+                                            {"ACPI\\PNP0C14\\0_1", Register::Device},
+                                            {"ACPI\\PNP0C14\\0_2", Register::Device},
+                                            {"ACPI\\PNP0C14\\0_3", Register::Device}};
 
 constexpr ClassDef kClasses[] = {
     {"ZEL_Device", ClassKind::Instances, kDeviceProps, kDeviceInst},
     {"ZEL_System", ClassKind::Instances, kSystemProps, kSystemInst},
     {"ZEL_Software", ClassKind::Instances, kSoftwareProps, kSoftwareInst},
     {"ZEL_AP", ClassKind::Instances, kApProps, kApInst},
+    {"Method_ULong", ClassKind::Instances, kMethodULongProps, kMethodULongInst},
 };
 
 constexpr std::string_view kSystemNames[] = {"__GENUS",    "__CLASS",          "__SUPERCLASS",
@@ -323,10 +332,14 @@ std::optional<ObjectPath> parseObjectPath(std::string_view text, std::string_vie
 }
 
 bool isEmulatedNamespace(std::string_view ns, std::string_view computerName) {
+  return isLocalNamespace(ns, kNamespace, computerName);
+}
+
+bool isLocalNamespace(std::string_view ns, std::string_view wanted, std::string_view computerName) {
   auto split = splitServer(ns);
   if (!split) return false;
   if (split->server && !isLocalServer(*split->server, computerName)) return false;
-  return equalsNoCase(split->rest, kNamespace);
+  return equalsNoCase(split->rest, wanted);
 }
 
 WqlQuery parseWql(std::string_view query) {

@@ -107,6 +107,8 @@ std::optional<ObjectPath> parseObjectPath(std::string_view text, std::string_vie
 // Namespace names served by the emulator: root\WMI in any letter case, with
 // '/' or '\' separators, optionally after \\.\, \\localhost\ or \\<this computer>\.
 bool isEmulatedNamespace(std::string_view ns, std::string_view computerName);
+// The same rule for another namespace of this computer (root\cimv2, ...).
+bool isLocalNamespace(std::string_view ns, std::string_view wanted, std::string_view computerName);
 
 // WQL: "SELECT * FROM <class>" is served. A valid-looking query with a
 // property list, a WHERE clause, ASSOCIATORS OF or REFERENCES OF is reported

@@ -5,15 +5,19 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ec.h"
 #include "ec_registry.h"
+#include "event_class.h"
 #include "event_bus.h"
 #include "hotkeys.h"
 #include "install.h"
+#include "method_class.h"
+#include "settings_registry.h"
 #include "wide.h"
 
 namespace {
@@ -41,11 +45,24 @@ void printUsage(FILE* out) {
                "  raise [--batch] <value>...  raise ZEL_Event with each raw ZELEvt value (decimal\n"
                "                          or 0x hex), one event each, or with --batch all of\n"
                "                          them as one delivery of several objects (at most %zu)\n"
+               "  raise-ulong [--batch] <value>...  the same for HOT_KEY_ULong with ULong = value\n"
+               "  setting [name [value]]  print every setting, or one, or store one (decimal or 0x hex)\n"
+               "  cimv2 <class> <property>=<text>...  instances of a root\\CIMV2 class show these\n"
+               "                          texts in place of Wine's (until cleared)\n"
+               "  cimv2 <class> --instances <n>  show at most n of the class's instances (0: none)\n"
+               "  cimv2 --unavailable     connections to root\\CIMV2 fail as with WMI stopped\n"
+               "  cimv2 --clear           Wine's own root\\CIMV2 answers again\n"
+               "  (reset and install also put the settings back and clear the cimv2 overrides)\n"
                "registers:\n", emu::kMaxBatch);
   for (const auto& r : emu::registers())
     std::fprintf(out, "  %-9.*s default %-3u mask 0x%02X  %.*s\n", static_cast<int>(r.name.size()),
                  r.name.data(), r.defaultValue, r.mask, static_cast<int>(r.meaning.size()),
                  r.meaning.data());
+  std::fprintf(out, "settings:\n");
+  for (const auto& st : emu::settings())
+    std::fprintf(out, "  %-17.*s default 0x%X  %.*s\n", static_cast<int>(st.name.size()),
+                 st.name.data(), st.defaultValue, static_cast<int>(st.meaning.size()),
+                 st.meaning.data());
   std::fprintf(out, "keys (any other code 0-255 raises that code with flag byte 0):\n");
   for (const auto& k : emu::hotkeys()) {
     std::fprintf(out, "  %-12.*s code %3u", static_cast<int>(k.name.size()), k.name.data(), k.code);
@@ -83,13 +100,20 @@ std::wstring ownDirectory() {
   return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
+// The EC registers, the settings and the root\CIMV2 overrides back to
+// their defaults.
+bool resetAll(emu::Ec& ec) {
+  emu::SettingsStore store;
+  return ec.reset() && emu::storeLabel({}) && store.reset() && emu::clearCimv2();
+}
+
 int install(emu::Ec& ec) {
   std::wstring installed, error;
   if (!emu::installProvider(ownDirectory() + L"\\" + emu::kProviderDll, installed, error)) {
     std::fprintf(stderr, "emuctl: install failed: %s\n", emu::toUtf8(error).c_str());
     return kFailed;
   }
-  if (!ec.reset()) {
+  if (!resetAll(ec)) {
     std::fprintf(stderr, "emuctl: install: cannot reset the EC state\n");
     return kFailed;
   }
@@ -134,7 +158,7 @@ int press(emu::Ec& ec, const std::string& which) {
   return kOk;
 }
 
-int raise(const std::vector<std::string>& args) {
+int raise(const std::vector<std::string>& args, std::uint32_t eventClass) {
   bool batch = false;
   std::vector<std::uint32_t> values;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -152,17 +176,73 @@ int raise(const std::vector<std::string>& args) {
   emu::EventBus::Hold hold(bus);
   bool ok = hold.held();
   if (ok && batch) {
-    ok = bus.raiseHeld(hold, values).has_value();
+    ok = bus.raiseHeld(hold, values, eventClass).has_value();
   } else {
     for (std::size_t i = 0; ok && i < values.size(); ++i)
-      ok = bus.raiseHeld(hold, std::span(&values[i], 1)).has_value();
+      ok = bus.raiseHeld(hold, std::span(&values[i], 1), eventClass).has_value();
   }
   if (!ok) {
     std::fprintf(stderr, "emuctl: cannot raise the event\n");
     return kFailed;
   }
-  for (auto v : values) std::printf("ZELEvt=0x%04X\n", v);
+  const char* property = eventClass == emu::kHotKeyULongClass ? "ULong" : "ZELEvt";
+  for (auto v : values) std::printf("%s=0x%04X\n", property, v);
   return kOk;
+}
+
+int setting(const std::vector<std::string>& args) {
+  emu::SettingsStore store;
+  std::optional<emu::Setting> only;
+  if (args.size() >= 2) {
+    only = emu::findSetting(args[1]);
+    if (!only) return usageError(("unknown setting: " + args[1]).c_str());
+  }
+  if (args.size() == 3) {
+    auto value = emu::parseUserNumber(args[2]);
+    if (!value || *value > emu::settingInfo(*only).maximum)
+      return usageError(("not a value this setting takes: " + args[2]).c_str());
+    if (!store.write(*only, *value)) {
+      std::fprintf(stderr, "emuctl: cannot store the setting\n");
+      return kFailed;
+    }
+  }
+  auto all = store.readAll();
+  if (!all) {
+    std::fprintf(stderr, "emuctl: cannot read the settings\n");
+    return kFailed;
+  }
+  for (const auto& st : emu::settings())
+    if (!only || *only == st.id)
+      std::printf("%.*s=%u\n", static_cast<int>(st.name.size()), st.name.data(),
+                  (*all)[static_cast<int>(st.id)]);
+  return kOk;
+}
+
+int cimv2(const std::vector<std::string>& args) {
+  if (args.size() == 2 && args[1] == "--clear") {
+    if (emu::clearCimv2()) return kOk;
+  } else if (args.size() == 2 && args[1] == "--unavailable") {
+    if (emu::setCimv2Unavailable()) return kOk;
+  } else if (args.size() == 4 && args[2] == "--instances") {
+    auto n = emu::parseUserNumber(args[3]);
+    if (!n) return usageError(("not a number: " + args[3]).c_str());
+    if (emu::setCimv2Instances(emu::toWide(args[1]), *n)) return kOk;
+  } else if (args.size() >= 3) {
+    for (std::size_t i = 2; i < args.size(); ++i)
+      if (args[i].find('=') == std::string::npos || args[i][0] == '=')
+        return usageError(("not property=text: " + args[i]).c_str());
+    bool ok = true;
+    for (std::size_t i = 2; ok && i < args.size(); ++i) {
+      auto eq = args[i].find('=');
+      ok = emu::setCimv2Text(emu::toWide(args[1]), emu::toWide(args[i].substr(0, eq)),
+                             emu::toWide(args[i].substr(eq + 1)));
+    }
+    if (ok) return kOk;
+  } else {
+    return usageError("wrong arguments for cimv2");
+  }
+  std::fprintf(stderr, "emuctl: cannot change the root\\CIMV2 overrides\n");
+  return kFailed;
 }
 
 int run(const std::vector<std::string>& args) {
@@ -177,7 +257,7 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "install" && args.size() == 1) return install(ec);
   if (cmd == "uninstall" && args.size() == 1) return uninstall();
   if (cmd == "reset" && args.size() == 1) {
-    if (!ec.reset() || !emu::storeLabel({})) {
+    if (!resetAll(ec)) {
       std::fprintf(stderr, "emuctl: cannot reset the EC state\n");
       return kFailed;
     }
@@ -227,9 +307,12 @@ int run(const std::vector<std::string>& args) {
     return kOk;
   }
   if (cmd == "press" && args.size() == 2) return press(ec, args[1]);
-  if (cmd == "raise") return raise(args);
+  if (cmd == "raise") return raise(args, emu::kZelEventClass);
+  if (cmd == "raise-ulong") return raise(args, emu::kHotKeyULongClass);
+  if (cmd == "setting" && args.size() <= 3) return setting(args);
+  if (cmd == "cimv2") return cimv2(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
-      cmd == "press" || cmd == "label")
+      cmd == "press" || cmd == "label" || cmd == "setting")
     return usageError(("wrong arguments for " + cmd).c_str());
   return usageError(("unknown command: " + cmd).c_str());
 }

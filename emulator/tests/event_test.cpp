@@ -10,53 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "emuctl_run.h"
+
 namespace {
 
-std::wstring binDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
-struct ProcessResult {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string out;
-};
-
-// Runs emuctl.exe, a second process of the run, within a deadline.
-ProcessResult emuctl(const std::wstring& args) {
-  ProcessResult r;
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + binDir() + L"\\emuctl.exe\" " + args;
-  BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  if (started) {
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got) r.out.append(buf, got);
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0)
-      GetExitCodeProcess(pi.hProcess, &r.exitCode);
-    else
-      TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(readEnd);
-  r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
-  return r;
-}
+// emuctl.exe, a second process of the run (tests/emuctl_run.h).
+using ProcessResult = emutest::EmuctlResult;
+ProcessResult emuctl(const std::wstring& args) { return emutest::RunEmuctl(args); }
 
 struct Bstr {
   explicit Bstr(const wchar_t* s) : b(SysAllocString(s)) {}
@@ -79,7 +39,8 @@ class RecordingSink final : public IWbemObjectSink {
     HRESULT result;
   };
 
-  RecordingSink() {
+  // property: the event objects' value to record (ZELEvt, or ULong of HOT_KEY_ULong).
+  explicit RecordingSink(const wchar_t* property = L"ZELEvt") : property_(property) {
     InitializeCriticalSection(&cs_);
     arrived_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   }
@@ -107,7 +68,7 @@ class RecordingSink final : public IWbemObjectSink {
     for (LONG i = 0; i < count; ++i) {
       VARIANT v;
       VariantInit(&v);
-      d.values.push_back(SUCCEEDED(objects[i]->Get(L"ZELEvt", 0, &v, nullptr, nullptr)) &&
+      d.values.push_back(SUCCEEDED(objects[i]->Get(property_, 0, &v, nullptr, nullptr)) &&
                                  V_VT(&v) == VT_I4
                              ? V_I4(&v)
                              : -1);
@@ -147,6 +108,7 @@ class RecordingSink final : public IWbemObjectSink {
   LONG refs() const { return refs_; }
 
  private:
+  const wchar_t* property_;
   LONG refs_ = 0;
   CRITICAL_SECTION cs_;
   HANDLE arrived_;
@@ -237,6 +199,29 @@ TEST_F(Events, CancelEndsDeliveryWithCallCancelledAndReleasesTheSink) {
   EXPECT_EQ(kept.refs(), 0);
 }
 
+TEST_F(Events, HotKeyULongEventsReachOnlyTheirOwnSubscribers) {
+  RecordingSink ulong(L"ULong"), zel;
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&ulong, L"select * from HOT_KEY_ULong"));
+  ASSERT_HRESULT_SUCCEEDED(subscribe(&zel));
+  auto r = emuctl(L"raise-ulong 0xCAFE0042 7");
+  ASSERT_EQ(r.exitCode, 0u) << r.out;
+  EXPECT_EQ(r.out, "ULong=0xCAFE0042\nULong=0x0007\n");
+  ASSERT_EQ(emuctl(L"raise 0x15F").exitCode, 0u);
+  ASSERT_EQ(emuctl(L"raise-ulong --batch 1 2").exitCode, 0u);
+  auto got = ulong.waitFor(3);
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0].values, std::vector<LONG>{static_cast<LONG>(0xCAFE0042u)});
+  EXPECT_EQ(got[1].values, std::vector<LONG>{7});
+  EXPECT_EQ(got[2].values, (std::vector<LONG>{1, 2}));
+  EXPECT_NE(got[0].thread, GetCurrentThreadId());
+  auto zelGot = zel.waitFor(1);
+  ASSERT_EQ(zelGot.size(), 1u);
+  EXPECT_EQ(zelGot[0].values, std::vector<LONG>{0x15F});
+  EXPECT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&ulong));
+  EXPECT_HRESULT_SUCCEEDED(services_->CancelAsyncCall(&zel));
+  EXPECT_EQ(ulong.refs(), 0);
+}
+
 TEST_F(Events, RejectedQueriesSubscribeNothing) {
   struct Case {
     const wchar_t* query;
@@ -246,6 +231,7 @@ TEST_F(Events, RejectedQueriesSubscribeNothing) {
   const Case cases[] = {
       {L"Select * from ZEL_Nothing", L"WQL", WBEM_E_INVALID_CLASS},
       {L"Select * from ZEL_Device", L"WQL", WBEM_E_NOT_EVENT_CLASS},
+      {L"Select * from Method_ULong", L"WQL", WBEM_E_NOT_EVENT_CLASS},
       {L"Select * from ZEL_Event", L"SQL", WBEM_E_INVALID_QUERY_TYPE},
       {L"Select from", L"WQL", WBEM_E_INVALID_QUERY},
   };

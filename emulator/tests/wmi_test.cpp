@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "emuctl_run.h"
+
 namespace {
 
 template <class T>
@@ -50,67 +52,9 @@ struct Bstr {
   BSTR b;
 };
 
-std::wstring binDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring p(path, n);
-  return p.substr(0, p.find_last_of(L'\\'));
-}
-
-struct ProcessResult {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string out;
-};
-
-// Runs emuctl.exe with the given arguments, a second process of the run.
-ProcessResult emuctl(const std::wstring& args) {
-  ProcessResult r;
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return r;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + binDir() + L"\\emuctl.exe\" " + args;
-  BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  if (started) {
-    // Drain the output while waiting, within a deadline: a stuck child is
-    // ended rather than hanging the test.
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    auto drain = [&] {
-      DWORD avail = 0, got = 0;
-      char buf[4096];
-      while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &avail, nullptr) && avail &&
-             ReadFile(readEnd, buf, sizeof(buf), &got, nullptr) && got)
-        r.out.append(buf, got);
-    };
-    for (;;) {
-      drain();
-      if (WaitForSingleObject(pi.hProcess, 20) == WAIT_OBJECT_0) {
-        drain();
-        GetExitCodeProcess(pi.hProcess, &r.exitCode);
-        break;
-      }
-      if (GetTickCount64() > deadline) {
-        TerminateProcess(pi.hProcess, 99);
-        WaitForSingleObject(pi.hProcess, 5000);
-        break;
-      }
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  }
-  CloseHandle(readEnd);
-  r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
-  return r;
-}
+// emuctl.exe, a second process of the run (tests/emuctl_run.h).
+using ProcessResult = emutest::EmuctlResult;
+ProcessResult emuctl(const std::wstring& args) { return emutest::RunEmuctl(args); }
 
 std::wstring moduleOf(IUnknown* p) {
   HMODULE m = nullptr;
@@ -420,10 +364,116 @@ TEST_F(EmulatorWmi, CallsNotOfferedSayNotSupported) {
   EXPECT_EQ(quals, nullptr);
 }
 
+// GetULong of Method_ULong through ExecMethod: "Data" of the instance.
+HRESULT getULong(IWbemServices* svc, const wchar_t* path, LONG& data,
+                 const wchar_t* method = L"GetULong") {
+  Bstr p(path), m(method);
+  Ptr<IWbemClassObject> out;
+  HRESULT hr = svc->ExecMethod(p.b, m.b, 0, nullptr, nullptr, out.put(), nullptr);
+  if (FAILED(hr)) return hr;
+  Variant v;
+  hr = out->Get(L"Data", 0, &v.v, nullptr, nullptr);
+  if (SUCCEEDED(hr)) data = V_VT(&v.v) == VT_I4 ? V_I4(&v.v) : -1;
+  return hr;
+}
+
+std::string setting(const wchar_t* name) {
+  auto r = emuctl(std::wstring(L"setting ") + name);
+  EXPECT_EQ(r.exitCode, 0u) << r.out;
+  return r.out;
+}
+
+TEST_F(EmulatorWmi, MethodULongAnswersGetULongPerInstanceWithTheSettingsOfAnyProcess) {
+  ASSERT_EQ(emuctl(L"setting ECVersion 0xDEAD0105").exitCode, 0u);
+  auto objs = all(svc_.get(), L"Select * from Method_ULong");
+  ASSERT_EQ(objs.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    const std::wstring name = L"ACPI\\PNP0C14\\0_" + std::to_wstring(i);
+    EXPECT_EQ(getText(objs[i].get(), L"InstanceName"), name);
+    LONG data = -2;
+    const std::wstring path = L"Method_ULong.InstanceName=\"ACPI\\\\PNP0C14\\\\0_" + std::to_wstring(i) + L"\"";
+    ASSERT_EQ(getULong(svc_.get(), path.c_str(), data), WBEM_S_NO_ERROR) << i;
+    EXPECT_EQ(data, i == 3 ? static_cast<LONG>(0xDEAD0105u) : 0) << i;
+  }
+  EXPECT_EQ(setting(L"MethodCalls"), "MethodCalls=4\n");  // reset by SetUp
+
+  ASSERT_EQ(emuctl(L"setting MethodInstances 2").exitCode, 0u);
+  EXPECT_EQ(all(svc_.get(), L"Select * from Method_ULong").size(), 2u);
+  LONG data = -2;
+  const wchar_t kThird[] = L"Method_ULong.InstanceName=\"ACPI\\\\PNP0C14\\\\0_3\"";
+  EXPECT_EQ(static_cast<DWORD>(getULong(svc_.get(), kThird, data)), WBEM_E_NOT_FOUND);
+  Bstr third(kThird);
+  Ptr<IWbemClassObject> obj;
+  EXPECT_EQ(static_cast<DWORD>(svc_->GetObject(third.b, 0, nullptr, obj.put(), nullptr)),
+            WBEM_E_NOT_FOUND);
+  const wchar_t kFirst[] = L"Method_ULong.InstanceName=\"ACPI\\\\PNP0C14\\\\0_0\"";
+  EXPECT_EQ(static_cast<DWORD>(getULong(svc_.get(), kFirst, data, L"SetULong")),
+            WBEM_E_INVALID_METHOD);
+  EXPECT_EQ(static_cast<DWORD>(getULong(svc_.get(), L"ZEL_Device.InstanceName=\"x\"", data)),
+            WBEM_E_INVALID_METHOD);
+  EXPECT_EQ(setting(L"MethodCalls"), "MethodCalls=7\n");
+}
+
+TEST_F(EmulatorWmi, InstanceEnumerationsFailOnRequestThenWorkAgain) {
+  ASSERT_EQ(emuctl(L"setting FailInstanceEnums 2").exitCode, 0u);
+  Bstr cls(L"Method_ULong");
+  for (int i = 0; i < 2; ++i) {
+    Ptr<IEnumWbemClassObject> e;
+    EXPECT_EQ(static_cast<DWORD>(svc_->CreateInstanceEnum(cls.b, 0, nullptr, e.put())),
+              WBEM_E_FAILED) << i;
+    EXPECT_FALSE(e);
+  }
+  EXPECT_EQ(setting(L"FailInstanceEnums"), "FailInstanceEnums=0\n");
+  Ptr<IEnumWbemClassObject> e;
+  EXPECT_EQ(svc_->CreateInstanceEnum(cls.b, 0, nullptr, e.put()), WBEM_S_NO_ERROR);
+}
+
+TEST_F(EmulatorWmi, Cimv2ClassesCanBeOverriddenForOneTest) {
+  Ptr<IWbemServices> wine;
+  ASSERT_HRESULT_SUCCEEDED(connect(L"root\\cimv2", wine));
+  auto plain = all(wine.get(), L"Select * from Win32_BIOS");
+  ASSERT_FALSE(plain.empty());
+  const std::wstring wineVersion = getText(plain[0].get(), L"SMBIOSBIOSVersion");
+  const std::wstring wineCaption = getText(plain[0].get(), L"Caption");
+
+  ASSERT_EQ(emuctl(L"cimv2 Win32_BIOS \"SMBIOSBIOSVersion= 9.9 \"").exitCode, 0u);
+  ASSERT_EQ(emuctl(L"cimv2 Win32_VideoController --instances 0").exitCode, 0u);
+  Ptr<IWbemServices> svc;
+  ASSERT_HRESULT_SUCCEEDED(connect(L"\\\\.\\root\\cimv2", svc));
+  auto bios = all(svc.get(), L"Select * from Win32_BIOS");
+  ASSERT_EQ(bios.size(), plain.size());
+  EXPECT_EQ(getText(bios[0].get(), L"SMBIOSBIOSVersion"), L" 9.9 ");
+  EXPECT_EQ(getText(bios[0].get(), L"Caption"), wineCaption);  // the rest is Wine's
+  Bstr cls(L"Win32_BIOS");
+  Ptr<IEnumWbemClassObject> e;
+  ASSERT_HRESULT_SUCCEEDED(svc->CreateInstanceEnum(cls.b, 0, nullptr, e.put()));
+  Ptr<IWbemClassObject> first;
+  ULONG n = 0;
+  ASSERT_EQ(e->Next(2000, 1, first.put(), &n), WBEM_S_NO_ERROR);
+  EXPECT_EQ(getText(first.get(), L"SMBIOSBIOSVersion"), L" 9.9 ");
+  EXPECT_TRUE(all(svc.get(), L"Select * from Win32_VideoController").empty());
+
+  ASSERT_EQ(emuctl(L"cimv2 --unavailable").exitCode, 0u);
+  Ptr<IWbemServices> none;
+  EXPECT_EQ(static_cast<DWORD>(connect(L"root\\cimv2", none)),
+            static_cast<DWORD>(HRESULT_FROM_WIN32(ERROR_SERVICE_DISABLED)));
+  EXPECT_FALSE(none);
+
+  ASSERT_EQ(emuctl(L"cimv2 --clear").exitCode, 0u);
+  Ptr<IWbemServices> again;
+  ASSERT_HRESULT_SUCCEEDED(connect(L"root\\cimv2", again));
+  EXPECT_FALSE(isEmulator(again.get()));
+  auto back = all(again.get(), L"Select * from Win32_BIOS");
+  ASSERT_FALSE(back.empty());
+  EXPECT_EQ(getText(back[0].get(), L"SMBIOSBIOSVersion"), wineVersion);
+}
+
 TEST(Emuctl, RejectsWhatItCannotDo) {
   const std::pair<const wchar_t*, DWORD> cases[] = {
       {L"", 2}, {L"frobnicate", 2}, {L"set Bogus 1", 2}, {L"set Device abc", 2},
-      {L"set Device", 2}, {L"get Device extra", 2}, {L"get Nothing", 2}};
+      {L"set Device", 2}, {L"get Device extra", 2}, {L"get Nothing", 2},
+      {L"setting Nothing", 2}, {L"setting MethodInstances 5", 2}, {L"raise-ulong", 2},
+      {L"cimv2 Win32_BIOS Version", 2}, {L"cimv2", 2}};
   for (auto& [args, code] : cases) {
     auto r = emuctl(args);
     EXPECT_EQ(r.exitCode, code) << args;

@@ -75,16 +75,18 @@ EventBus::Hold::~Hold() {
   if (held_) bus_.release();
 }
 
-std::optional<std::uint64_t> EventBus::raise(std::span<const std::uint32_t> values) {
+std::optional<std::uint64_t> EventBus::raise(std::span<const std::uint32_t> values,
+                                             std::uint32_t eventClass) {
   Hold hold(*this);
-  return raiseHeld(hold, values);
+  return raiseHeld(hold, values, eventClass);
 }
 
 std::optional<std::uint64_t> EventBus::raiseHeld(const Hold& hold,
-                                                 std::span<const std::uint32_t> values) {
+                                                 std::span<const std::uint32_t> values,
+                                                 std::uint32_t eventClass) {
   if (!hold.held()) return std::nullopt;
   initRing(*ring_);
-  auto seq = appendBatch(*ring_, values);
+  auto seq = appendBatch(*ring_, values, eventClass);
   if (!seq) return std::nullopt;
   // A listener whose wake-up event is gone belonged to a process that ended
   // without leaving the table: its entry is freed here.

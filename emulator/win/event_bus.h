@@ -42,8 +42,11 @@ class EventBus {
   };
 
   // Appends one batch and wakes every listener; the batch's sequence number.
-  std::optional<std::uint64_t> raise(std::span<const std::uint32_t> values);
-  std::optional<std::uint64_t> raiseHeld(const Hold& hold, std::span<const std::uint32_t> values);
+  // eventClass: 0 ZEL_Event, 1 HOT_KEY_ULong (core/event_class.h).
+  std::optional<std::uint64_t> raise(std::span<const std::uint32_t> values,
+                                     std::uint32_t eventClass = 0);
+  std::optional<std::uint64_t> raiseHeld(const Hold& hold, std::span<const std::uint32_t> values,
+                                         std::uint32_t eventClass = 0);
 
   // Sequence number the next batch gets (where a new reader starts).
   std::optional<std::uint64_t> nextSequence();

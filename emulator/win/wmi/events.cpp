@@ -33,7 +33,7 @@ class Subscriptions {
   Subscriptions(const Subscriptions&) = delete;
   Subscriptions& operator=(const Subscriptions&) = delete;
 
-  HRESULT subscribe(IWbemObjectSink* sink, const std::string& server) {
+  HRESULT subscribe(IWbemObjectSink* sink, const std::string& server, std::uint32_t eventClass) {
     CriticalSectionGuard g(cs_);
     if (!thread_) {
       HRESULT hr = start(server);
@@ -42,7 +42,7 @@ class Subscriptions {
     auto from = bus_->nextSequence();
     if (!from) return WBEM_E_FAILED;
     sink->AddRef();
-    entries_.push_back({sink, *from});
+    entries_.push_back({sink, *from, eventClass});
     return WBEM_S_NO_ERROR;
   }
 
@@ -71,6 +71,7 @@ class Subscriptions {
   struct Entry {
     IWbemObjectSink* sink;  // one reference held
     std::uint64_t from;     // first batch raised after the subscription
+    std::uint32_t eventClass;
   };
 
   HRESULT start(const std::string& server) {
@@ -107,10 +108,13 @@ class Subscriptions {
   }
 
   void deliver(const EventBatch& batch) {
+    const ClassDef* cls = eventClassById(batch.eventClass);
+    if (!cls) return;  // a class this build does not know
     std::vector<ComPtr<IWbemClassObject>> objects;
     std::vector<IWbemClassObject*> raw;
     for (std::uint32_t v : batch.values) {
-      objects.emplace_back(WbemObject::newInstance(eventClass(), eventValues(v), server_));
+      objects.emplace_back(
+          WbemObject::newInstance(*cls, eventValues(batch.eventClass, v), server_));
       if (!objects.back()) return;  // out of memory: the batch is dropped whole
       raw.push_back(objects.back().get());
     }
@@ -118,7 +122,7 @@ class Subscriptions {
     // A snapshot, since a sink may cancel (itself or another) from Indicate.
     std::vector<IWbemObjectSink*> targets;
     for (const auto& e : entries_)
-      if (e.from <= batch.seq) targets.push_back(e.sink);
+      if (e.from <= batch.seq && e.eventClass == batch.eventClass) targets.push_back(e.sink);
     for (IWbemObjectSink* sink : targets) {
       if (!subscribed(sink)) continue;
       sink->Indicate(static_cast<LONG>(raw.size()), raw.data());
@@ -147,9 +151,10 @@ Subscriptions& subscriptions() {
 
 }  // namespace
 
-HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server) {
+HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server,
+                        std::uint32_t eventClass) {
   if (!sink) return WBEM_E_INVALID_PARAMETER;
-  return subscriptions().subscribe(sink, server);
+  return subscriptions().subscribe(sink, server, eventClass);
 }
 
 HRESULT cancelEvents(IWbemObjectSink* sink) {

@@ -9,11 +9,15 @@
 
 #include <wbemcli.h>
 
+#include <cstdint>
 #include <string>
 
 namespace emu {
 
-HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server);
+// eventClass: the class the sink subscribed to (core/event_class.h); only
+// batches of that class reach it.
+HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server,
+                        std::uint32_t eventClass);
 // Ends a subscription: no Indicate reaches the sink once this returns; the
 // sink gets SetStatus(WBEM_STATUS_COMPLETE, WBEM_E_CALL_CANCELLED) and is
 // released. WBEM_E_NOT_FOUND for a sink that is not subscribed.

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "ec_registry.h"
+#include "overlay.h"
+#include "settings_registry.h"
 #include "services.h"
 #include "wide.h"
 #include "wmi_model.h"
@@ -74,11 +76,23 @@ HRESULT Locator::ConnectServer(const BSTR strNetworkResource, const BSTR strUser
     *ppNamespace = Services::create();
     return *ppNamespace ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
   }
+  // Per-test overrides of root\CIMV2 (emuctl cimv2); without any, Wine's
+  // services come back untouched.
+  const bool cimv2 =
+      strNetworkResource && isLocalNamespace(ns, "root\\cimv2", localComputerName());
+  const bool overridden = cimv2 && cimv2Overridden();
+  // As with the WMI service stopped and disabled.
+  if (overridden && cimv2Unavailable()) return HRESULT_FROM_WIN32(ERROR_SERVICE_DISABLED);
   ComPtr<IWbemLocator> wine;
   HRESULT hr = createWineLocator(wine.put());
   if (FAILED(hr)) return hr;
-  return wine->ConnectServer(strNetworkResource, strUser, strPassword, strLocale, lSecurityFlags,
-                             strAuthority, pCtx, ppNamespace);
+  hr = wine->ConnectServer(strNetworkResource, strUser, strPassword, strLocale, lSecurityFlags,
+                           strAuthority, pCtx, ppNamespace);
+  if (FAILED(hr) || !overridden || !*ppNamespace) return hr;
+  IWbemServices* services = *ppNamespace;
+  *ppNamespace = nullptr;
+  HRESULT wrapped = overlayCimv2(services, ppNamespace);
+  return FAILED(wrapped) ? wrapped : hr;
 }
 
 }  // namespace emu

@@ -5,6 +5,7 @@
 #include "enumerator.h"
 #include "event_class.h"
 #include "events.h"
+#include "method_class.h"
 #include "object.h"
 #include "text.h"
 #include "variant.h"
@@ -85,7 +86,13 @@ HRESULT Services::enumerate(const ClassDef& cls, LONG flags, IEnumWbemClassObjec
   const std::string label = loadLabel();
   auto results = std::make_shared<ResultSet>();
   results->server = server_;
-  for (const auto& inst : cls.instances)
+  std::span<const InstanceDef> instances = cls.instances;
+  if (&cls == &methodClass()) {
+    auto s = settings_.readAll();
+    if (!s) return WBEM_E_FAILED;
+    instances = methodInstances(*s);
+  }
+  for (const auto& inst : instances)
     results->items.push_back({&cls, instanceValues(cls, inst, *regs, label)});
   // Results are complete before the call returns, so return-immediately
   // (semisynchronous) and a plain synchronous call behave alike.
@@ -114,6 +121,8 @@ HRESULT Services::CreateInstanceEnum(const BSTR strFilter, LONG lFlags, IWbemCon
   *ppEnum = nullptr;
   const ClassDef* cls = findClass(bstrText(strFilter));
   if (!cls) return WBEM_E_INVALID_CLASS;
+  // Failures asked for by a test (emuctl setting FailInstanceEnums N).
+  if (settings_.takeInstanceEnumFailure()) return WBEM_E_FAILED;
   return enumerate(*cls, lFlags, ppEnum);
 }
 
@@ -132,6 +141,12 @@ HRESULT Services::getObject(const BSTR path, IWbemClassObject** ppObject) {
     return WBEM_E_INVALID_OBJECT_PATH;
   const InstanceDef* inst = findInstance(*cls, *p->keyValue);
   if (!inst) return WBEM_E_NOT_FOUND;
+  if (cls == &methodClass()) {  // only the instances the setting lets exist
+    auto s = settings_.readAll();
+    if (!s) return WBEM_E_FAILED;
+    if (static_cast<std::size_t>(inst - cls->instances.data()) >= methodInstances(*s).size())
+      return WBEM_E_NOT_FOUND;
+  }
   auto regs = ec_.readAll();
   if (!regs) return WBEM_E_FAILED;
   *ppObject = WbemObject::newInstance(*cls, instanceValues(*cls, *inst, *regs, loadLabel()), server_);
@@ -225,7 +240,8 @@ HRESULT Services::ExecNotificationQueryAsync(const BSTR strQueryLanguage, const 
   // The firmware's event provider sends no progress reports, so
   // WBEM_FLAG_SEND_STATUS changes nothing: events go to Indicate, and
   // SetStatus comes only when the call ends (CancelAsyncCall).
-  return subscribeEvents(pResponseHandler, server_);
+  auto eventClass = eventClassId(parseWql(bstrText(strQuery)).className);
+  return subscribeEvents(pResponseHandler, server_, eventClass.value_or(kZelEventClass));
 }
 
 HRESULT Services::CancelAsyncCall(IWbemObjectSink* pSink) { return cancelEvents(pSink); }
@@ -280,11 +296,34 @@ HRESULT Services::ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemConte
   if (pp) *pp = nullptr;
   return WBEM_E_NOT_SUPPORTED;
 }
-HRESULT Services::ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
-                             IWbemClassObject** ppOut, IWbemCallResult** pp) {
+// GetULong of Method_ULong: takes no input, answers "Data".
+HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName, LONG,
+                             IWbemContext*, IWbemClassObject*, IWbemClassObject** ppOut,
+                             IWbemCallResult** pp) {
   if (ppOut) *ppOut = nullptr;
   if (pp) *pp = nullptr;
-  return WBEM_E_NOT_SUPPORTED;
+  if (!strObjectPath || !strMethodName) return WBEM_E_INVALID_PARAMETER;
+  settings_.countMethodCall();
+  auto s = settings_.readAll();
+  if (!s) return WBEM_E_FAILED;
+  MethodPlan plan = planMethodCall(bstrText(strObjectPath), bstrText(strMethodName), *s, server_);
+  HRESULT hr = WBEM_S_NO_ERROR;
+  switch (plan.outcome) {
+    case MethodOutcome::Data: break;
+    case MethodOutcome::InvalidObjectPath: hr = WBEM_E_INVALID_OBJECT_PATH; break;
+    case MethodOutcome::InvalidClass: hr = WBEM_E_INVALID_CLASS; break;
+    case MethodOutcome::NotFound: hr = WBEM_E_NOT_FOUND; break;
+    case MethodOutcome::InvalidMethod: hr = WBEM_E_INVALID_METHOD; break;
+  }
+  ComPtr<IWbemClassObject> out;
+  if (SUCCEEDED(hr)) {
+    out = ComPtr<IWbemClassObject>(WbemObject::newInstance(
+        methodOutputClass(), {Value(static_cast<std::int64_t>(plan.data))}, server_));
+    if (!out) hr = WBEM_E_OUT_OF_MEMORY;
+  }
+  giveCallResult(pp, hr, out.get(), {});
+  if (ppOut) *ppOut = out.detach();
+  return hr;
 }
 HRESULT Services::ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
                                   IWbemObjectSink*) {

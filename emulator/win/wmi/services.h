@@ -8,6 +8,7 @@
 
 #include "com.h"
 #include "ec_registry.h"
+#include "settings_registry.h"
 #include "wmi_model.h"
 
 namespace emu {
@@ -82,6 +83,7 @@ class Services final : public ComObject<IWbemServices, ClientSecurity> {
 
   RegistryEcBackend backend_;
   Ec ec_{backend_};
+  SettingsStore settings_;
   const std::string server_;
 };
 

@@ -1,0 +1,100 @@
+// Method_ULong and its settings, the HOT_KEY_ULong event class and the
+// event queue's class tag.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "event_class.h"
+#include "event_ring.h"
+#include "method_class.h"
+
+using namespace emu;
+
+namespace {
+
+SettingFile with(std::uint32_t version, std::uint32_t instances) {
+  SettingFile s = defaultSettings();
+  s[static_cast<int>(Setting::ECVersion)] = version;
+  s[static_cast<int>(Setting::MethodInstances)] = instances;
+  return s;
+}
+
+}  // namespace
+
+TEST(MethodULong, GetULongAnswersPerInstanceAndOnlyForInstancesThatExist) {
+  struct Case {
+    const char* path;
+    const char* method;
+    std::uint32_t instances;
+    MethodOutcome outcome;
+    std::uint32_t data;
+  } cases[] = {
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_3")", "GetULong", 4, MethodOutcome::Data, 0x12340501},
+      {R"(method_ulong.instancename="acpi\\pnp0c14\\0_3")", "getulong", 4, MethodOutcome::Data, 0x12340501},
+      {R"(\\.\root\wmi:Method_ULong="ACPI\\PNP0C14\\0_3")", "GetULong", 4, MethodOutcome::Data, 0x12340501},
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_0")", "GetULong", 4, MethodOutcome::Data, 0},
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_2")", "GetULong", 3, MethodOutcome::Data, 0},
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_3")", "GetULong", 3, MethodOutcome::NotFound, 0},
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_4")", "GetULong", 4, MethodOutcome::NotFound, 0},
+      {R"(Method_ULong.InstanceName="ACPI\\PNP0C14\\0_3")", "SetULong", 4, MethodOutcome::InvalidMethod, 0},
+      {R"(ZEL_Device.InstanceName="ACPI\\PNP0C14\\0_0")", "GetULong", 4, MethodOutcome::InvalidMethod, 0},
+      {R"(Nothing.InstanceName="x")", "GetULong", 4, MethodOutcome::InvalidClass, 0},
+      {"Method_ULong", "GetULong", 4, MethodOutcome::InvalidObjectPath, 0},
+      {R"(Method_ULong.Active="x")", "GetULong", 4, MethodOutcome::InvalidObjectPath, 0},
+      {R"(Method_ULong.InstanceName=ACPI)", "GetULong", 4, MethodOutcome::InvalidObjectPath, 0},
+  };
+  for (const Case& c : cases) {
+    MethodPlan plan = planMethodCall(c.path, c.method, with(0x12340501, c.instances), "HOST");
+    EXPECT_EQ(plan.outcome, c.outcome) << c.path << " " << c.method << " " << c.instances;
+    EXPECT_EQ(plan.data, c.data) << c.path;
+  }
+}
+
+TEST(MethodULong, TheInstancesSettingKeepsAPrefixOfTheFour) {
+  for (std::uint32_t n = 0; n <= 4; ++n) {
+    auto inst = methodInstances(with(0, n));
+    ASSERT_EQ(inst.size(), n);
+    for (std::size_t i = 0; i < n; ++i)
+      EXPECT_EQ(inst[i].instanceName, std::string("ACPI\\PNP0C14\\0_") + char('0' + i));
+  }
+  EXPECT_EQ(findSetting("methodinstances"), Setting::MethodInstances);
+  EXPECT_EQ(findSetting("Nothing"), std::nullopt);
+  EXPECT_EQ(settingInfo(Setting::MethodInstances).maximum, methodClass().instances.size());
+}
+
+TEST(MethodULong, IsADataBlockWithoutEventsOrWritableData) {
+  EXPECT_EQ(planNotificationQuery("WQL", "select * from Method_ULong"), NotificationVerdict::NotEventClass);
+  const std::vector<Value> values = {Value(std::string("ACPI\\PNP0C14\\0_3")), Value(true)};
+  EXPECT_EQ(planPutInstance(methodClass(), values, PutMode::UpdateOnly).outcome, PutOutcome::AccessDenied);
+}
+
+TEST(HotKeyULong, IsAnEventClassOfItsOwnWithULong) {
+  EXPECT_EQ(planNotificationQuery("WQL", "select * from HOT_KEY_ULong"), NotificationVerdict::Subscribe);
+  EXPECT_EQ(eventClassId("hot_key_ulong"), kHotKeyULongClass);
+  EXPECT_EQ(eventClassId("ZEL_Event"), kZelEventClass);
+  EXPECT_EQ(eventClassId("Method_ULong"), std::nullopt);
+  const ClassDef* cls = eventClassById(kHotKeyULongClass);
+  ASSERT_NE(cls, nullptr);
+  auto idx = findProperty(*cls, "ULong");
+  ASSERT_TRUE(idx.has_value());
+  auto values = eventValues(kHotKeyULongClass, 0xCAFE0042u);
+  ASSERT_EQ(values.size(), cls->properties.size());
+  EXPECT_EQ(std::get<std::int64_t>(values[*idx]), 0xCAFE0042ll);
+  EXPECT_EQ(eventClassById(2), nullptr);
+}
+
+TEST(HotKeyULong, TheQueueKeepsEachBatchsClass) {
+  auto ring = std::make_unique<RingMemory>();
+  initRing(*ring);
+  std::uint64_t cursor = ring->next;
+  const std::uint32_t a[] = {1, 2}, b[] = {3};
+  ASSERT_TRUE(appendBatch(*ring, a));
+  ASSERT_TRUE(appendBatch(*ring, b, kHotKeyULongClass));
+  std::vector<EventBatch> got;
+  collectBatches(*ring, cursor, got);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].eventClass, kZelEventClass);
+  EXPECT_EQ(got[0].values, (std::vector<std::uint32_t>{1, 2}));
+  EXPECT_EQ(got[1].eventClass, kHotKeyULongClass);
+  EXPECT_EQ(got[1].values, std::vector<std::uint32_t>{3});
+}
