@@ -128,18 +128,21 @@ def text_width(s, h):
 
 
 class Canvas:
-    def __init__(self, w, h):
-        self.w, self.h = w, h
+    """Drawn in design units: a pixel is 1 / scale of them."""
+
+    def __init__(self, w, h, scale=1.0):
+        self.w, self.h, self.scale = w, h, scale
         self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(w * h)]  # premultiplied floats
 
     def paint(self, shape, colour, box=None):
         """Paints a shape with a colour (r, g, b, a) or a function of (x, y) giving one."""
-        x0, y0, x1, y1 = box or (0, 0, self.w, self.h)
+        k = self.scale
+        x0, y0, x1, y1 = (v * k for v in box) if box else (0, 0, self.w, self.h)
         x0, y0, x1, y1 = max(0, int(x0)), max(0, int(y0)), min(self.w, int(math.ceil(x1))), min(self.h, int(math.ceil(y1)))
         n = SUB * SUB
         for py in range(y0, y1):
             for px in range(x0, x1):
-                d = shape(px + 0.5, py + 0.5)
+                d = shape((px + 0.5) / k, (py + 0.5) / k) * k
                 if d > 1.5:
                     continue
                 if d < -1.5:
@@ -148,12 +151,12 @@ class Canvas:
                     hits = 0
                     for sy in range(SUB):
                         for sx in range(SUB):
-                            if shape(px + (sx + 0.5) / SUB, py + (sy + 0.5) / SUB) <= 0:
+                            if shape((px + (sx + 0.5) / SUB) / k, (py + (sy + 0.5) / SUB) / k) <= 0:
                                 hits += 1
                     if not hits:
                         continue
                     cover = hits / n
-                c = colour(px + 0.5, py + 0.5) if callable(colour) else colour
+                c = colour((px + 0.5) / k, (py + 0.5) / k) if callable(colour) else colour
                 a = c[3] * cover
                 dst = self.px[py * self.w + px]
                 for i in range(3):
@@ -200,7 +203,7 @@ GREY = (128, 134, 146, 1.0)
 
 
 def panel(c, radius):
-    w, h = c.w, c.h
+    w, h = c.w / c.scale, c.h / c.scale
     c.paint(rrect(w / 2, h / 2 + 1, w / 2 - 1, h / 2 - 2, radius), (0, 0, 0, 0.35))  # soft drop
     body = rrect(w / 2, h / 2, w / 2 - 2, h / 2 - 2, radius)
     c.paint(body, vertical(PANEL_TOP, PANEL_BOTTOM, 0, h, 0.88))
@@ -213,12 +216,12 @@ def state_label(c, on, y, h):
     s = "ON" if on else "OFF"
     tw = text_width(s, h)
     colour = GREEN if on else (196, 92, 84, 1.0)
-    c.paint(text(s, (c.w - tw) / 2, y, h, h * 0.2), colour, (0, y - 3, c.w, y + h + 3))
+    c.paint(text(s, (c.w / c.scale - tw) / 2, y, h, h * 0.2), colour, (0, y - 3, c.w / c.scale, y + h + 3))
 
 
 def slash(c, box):
     x0, y0, x1, y1 = box
-    c.paint(seg(x0, y0, x1, y1, 15), vertical(PANEL_TOP, PANEL_BOTTOM, 0, c.h, 1.0))  # gap in the glyph
+    c.paint(seg(x0, y0, x1, y1, 15), vertical(PANEL_TOP, PANEL_BOTTOM, 0, c.h / c.scale, 1.0))  # gap in the glyph
     c.paint(seg(x0, y0, x1, y1, 8), RED)
 
 
@@ -226,7 +229,10 @@ def glyph_colour(on):
     return vertical(ACCENT_TOP, (255, 255, 255), 20, 110, 1.0) if on else GREY
 
 
-# ---- device icons (140 x 140) -----------------------------------------------
+# ---- device icons (80 x 80, drawn on a 140 x 140 design) --------------------
+# 80 pixels wide, so that the second device slot (kind 4) sits beside the
+# first without covering it down to a taskbar 20 pixels high.
+ICON_SIZE = 80
 
 def wireless(cx, cy):
     r = [arc(cx, cy + 24, rr, 8, 225, 315) for rr in (16, 31, 46)]
@@ -280,7 +286,7 @@ DEVICES = {
 
 
 def device_icon(draw, on):
-    c = Canvas(140, 140)
+    c = Canvas(ICON_SIZE, ICON_SIZE, ICON_SIZE / 140)
     panel(c, 24)
     cx, cy = 70, 60
     glow = circle(cx, cy, 44)
@@ -289,7 +295,7 @@ def device_icon(draw, on):
     c.paint(draw(cx, cy), glyph_colour(on), (14, 8, 126, 112))
     if not on:
         slash(c, (cx - 34, cy - 34, cx + 34, cy + 34))
-    state_label(c, on, 106, 16)
+    state_label(c, on, 104, 19)
     return c
 
 

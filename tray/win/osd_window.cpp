@@ -5,6 +5,7 @@
 #include "settings.h"
 
 #include <algorithm>
+#include <vector>
 #include <new>
 
 namespace vx {
@@ -59,7 +60,10 @@ void DrawLevelBar(Gdiplus::Graphics& g, int level, int maximum, const OsdPicture
         DrawWhole(g, icon, kBarIconX, kBarIconY);
     }
     Gdiplus::SolidBrush tick(Gdiplus::Color(kTickAlpha, kTickRed, kTickGreen, kTickBlue));
-    for (int x : TickPositions(maximum)) g.FillRectangle(&tick, x, kTickY, kTickWidth, kTickHeight);
+    // All ticks in one call: the same pixels as one fill per tick, at a fraction of the cost.
+    std::vector<Gdiplus::Rect> ticks;
+    for (int x : TickPositions(maximum)) ticks.emplace_back(x, kTickY, kTickWidth, kTickHeight);
+    if (!ticks.empty()) g.FillRectangles(&tick, ticks.data(), static_cast<INT>(ticks.size()));
 }
 
 }  // namespace
