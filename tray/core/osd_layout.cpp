@@ -107,7 +107,9 @@ LevelBarGeometry ComputeLevelBar(int level, int maximum, int capWidth) {
     // A bar without a positive maximum has no scale: it is drawn empty.
     if (level <= 0 || maximum <= 0) return g;
     g.hasLevel = true;
-    const float scale = static_cast<float>(kBarFullLength) / static_cast<float>(maximum);
+    // Through memory: the 32-bit build's x87 unit would otherwise keep the
+    // quotient at extended precision (3.84 instead of 3.8399999...).
+    volatile float scale = static_cast<float>(kBarFullLength) / static_cast<float>(maximum);
     // The scale is held in single precision, the product is not rounded back
     // to it: 100 of 100 gives 383.99999..., so 383.
     const double product = static_cast<double>(level) * static_cast<double>(scale);

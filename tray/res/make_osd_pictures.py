@@ -361,7 +361,9 @@ def bar_base():
 
 
 def bar_fill():
-    c = bar_base()
+    # The track drawn full and nothing else: it is always drawn over the base,
+    # so the panel around it is left to the base and never drawn twice.
+    c = Canvas(BAR_W, BAR_H)
     c.paint(TRACK, fill_colour, (90, 30, 486, 70))
     return c
 

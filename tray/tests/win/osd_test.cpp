@@ -183,7 +183,8 @@ TEST_F(Osd, WindowsTakeTheirPlaceAndSize) {
         // The taskbar as the window saw it (a shell starting up may still change it).
         RECT taskbar = {};
         HWND tray = FindWindowA("Shell_TrayWnd", "");
-        const int T = vx::TaskbarThickness(tray && GetWindowRect(tray, &taskbar), taskbar.top, taskbar.bottom);
+        const bool found = tray && GetWindowRect(tray, &taskbar);
+        const int T = vx::TaskbarThickness(found, taskbar.top, taskbar.bottom);
         const std::string_view name = r.kind == vx::kOsdLevelBar ? vx::LevelBarImageFiles(r.code).base
                                                                  : vx::SingleImageFile(r.kind, r.code);
         const Picture picture = Decode(PicturePath(name));
