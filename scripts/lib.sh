@@ -111,8 +111,10 @@ install_emulator() {
 # persistent wineserver, X display, emulated notebook. Pair with session_down.
 session_up() {
   ensure_prefix
-  wine_up
+  # The display first: the first program of the server starts the default
+  # desktop, which can show windows only when it finds a display.
   start_xvfb
+  wine_up
   install_emulator
 }
 session_down() {

@@ -13,3 +13,6 @@
 
 #define VORLIX_VERSION_NUMBERS 1, 0, 0, 1
 #define VORLIX_VERSION_TEXT "1.0.0.1"
+
+// The on-screen display windows, one per OSD kind.
+#define IDD_OSD 154

@@ -162,8 +162,12 @@ BOOL CVorlixDlg::OnInitDialog() {
     // from a process of lower integrity.
     m_kbHookMessage = RegisterWindowMessageA("KB_HOOK_MESSAGE");
     ChangeWindowMessageFilter(m_kbHookMessage, MSGFLT_ADD);
-    // The hook library is loaded here; then the OSD windows (kinds 1, 3, 4, 5),
-    // the user-defined key object, the volume watcher, the brightness
+    // The hook library is loaded here.
+    for (auto& osd : m_osd) {
+        osd = std::make_unique<CVXSysOSD>();
+        osd->Create();
+    }
+    // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
 
     StartTimer(kTimerHideMainWindow, 500);
@@ -286,14 +290,12 @@ void CVorlixDlg::OnTimer(UINT_PTR id) {
         ShowWindow(Hwnd(), SW_HIDE);
         break;
     case kTimerOsdDevice:
-        StopTimer(id);
-        m_wirelessOsdShown = false;
-        break;
     case kTimerOsdCentre:
     case kTimerOsdSecondDevice:
     case kTimerOsdLevelBar:
-        // Each OSD timer also hides its OSD window.
         StopTimer(id);
+        ShowOSD(SW_HIDE, OsdKindOfTimer(static_cast<unsigned>(id)), -1, 0, 0);
+        if (id == kTimerOsdDevice) m_wirelessOsdShown = false;
         break;
     case kTimerVolumeSuppression:
         StopTimer(id);
@@ -302,6 +304,26 @@ void CVorlixDlg::OnTimer(UINT_PTR id) {
     default:
         break;
     }
+}
+
+CVXSysOSD* CVorlixDlg::OsdWindow(int kind) {
+    for (std::size_t i = 0; i < std::size(kOsdKinds); ++i)
+        if (kOsdKinds[i] == kind) return m_osd[i] && m_osd[i]->Hwnd() ? m_osd[i].get() : nullptr;
+    return nullptr;
+}
+
+void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum) {
+    CVXSysOSD* osd = OsdWindow(kind);
+    if (!osd) return;
+    if (command != SW_SHOW) {
+        ShowWindow(osd->Hwnd(), SW_HIDE);
+        return;
+    }
+    if (IsFullScreenForeground(Hwnd())) return;
+    osd->UpdateOSD({kind, level, code, maximum});
+    ShowWindow(osd->Hwnd(), SW_SHOWNOACTIVATE);
+    // A timer already running starts again: the OSD stays up 2 s after the last request.
+    StartTimer(OsdHideTimer(kind), kOsdHidePeriodMs);
 }
 
 void CVorlixDlg::OnPowerBroadcast(WPARAM event, LPARAM data) {
@@ -354,8 +376,9 @@ void CVorlixDlg::Cleanup() {
     m_cleanedUp = true;
 
     NotifySoftwareExit();
-    // The OSD windows, the user-defined key object, the volume watcher and the
-    // ECO object are destroyed here, then a leftover ECO scheme is removed.
+    for (auto& osd : m_osd) osd.reset();
+    // The user-defined key object, the volume watcher and the ECO object are
+    // destroyed here, then a leftover ECO scheme is removed.
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

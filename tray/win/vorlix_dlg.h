@@ -7,10 +7,12 @@
 #include "activity_log.h"
 #include "dialog_base.h"
 #include "handles.h"
+#include "osd_window.h"
 #include "settings.h"
 
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 
 namespace vx {
@@ -52,6 +54,11 @@ public:
     // Handles every message already waiting in this thread's queue.
     void PumpPendingMessages();
 
+    // The one OSD request: SW_SHOW shows the kind's picture and (re)starts its
+    // two-second hide timer, any other command hides it. Ignored for an
+    // unknown kind, and a show while a full-screen program is in front.
+    void ShowOSD(int command, int kind, int level, int code, int maximum);
+
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -74,10 +81,13 @@ private:
     void StartTimer(UINT_PTR id, UINT period);
     void StopTimer(UINT_PTR id);
     UINT_PTR& TimerHandle(UINT_PTR id);
+    CVXSysOSD* OsdWindow(int kind);
 
     static CVorlixDlg* s_mainWindow;
 
     LanguageSelection m_language;
+    // The OSD windows of kinds 1, 3, 4 and 5, in that order.
+    std::unique_ptr<CVXSysOSD> m_osd[std::size(kOsdKinds)];
 
     bool m_onMainsPower = false;
     bool m_wirelessOsdShown = false;

@@ -13,19 +13,8 @@ export LC_ALL=C
 BIN=$(cd "$1" && pwd)
 SERVICE_BIN=$(cd "${2:-$1}" && pwd)
 WORK=$(mktemp -d /tmp/tray-e2e.XXXXXX)
-passed=0
-failed=0
-started_pids=()
-
-log() { printf '[tray_e2e] %s\n' "$*"; }
-ok() { passed=$((passed + 1)); log "ok: $1"; }
-fail() { failed=$((failed + 1)); log "FAILED: $1${2:+ ($2)}"; }
-expect_eq() { # name actual expected
-  if [ "$2" == "$3" ]; then ok "$1"; else fail "$1" "got [$2] want [$3]"; fi
-}
-
-w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-probe() { w "$BIN/tray_probe.exe" "$@"; }
+E2E_NAME=tray_e2e
+source "$(dirname "$0")/e2e_lib.sh"
 ec_get() { w "$BIN/emuctl.exe" get "$1" | sed -n "s/^$1=//p"; }
 ec_set() { w "$BIN/emuctl.exe" set "$1" "$2" >/dev/null; }
 # The registry view of the program under test: a 32-bit program sees

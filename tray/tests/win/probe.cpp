@@ -54,7 +54,8 @@ BOOL CALLBACK FindAbout(HWND hwnd, LPARAM arg) {
     GetClassNameA(hwnd, cls, sizeof cls);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+    bool layered = GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED;
+    if (hwnd != s->main && pid == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd) && !layered) {
         s->found = hwnd;
         return FALSE;
     }
@@ -73,7 +74,9 @@ BOOL CALLBACK CountAbout(HWND hwnd, LPARAM arg) {
     GetClassNameA(hwnd, cls, sizeof cls);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (hwnd != c->main && pid == c->pid && std::strcmp(cls, "#32770") == 0) ++c->n;
+    // The on-screen display windows are dialogs too, layered ones.
+    bool layered = GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED;
+    if (hwnd != c->main && pid == c->pid && std::strcmp(cls, "#32770") == 0 && !layered) ++c->n;
     return TRUE;
 }
 
