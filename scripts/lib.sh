@@ -56,7 +56,10 @@ wine_down() { wineserver -k >/dev/null 2>&1 || true; }
 # installed has no syswow64 and is made anew.
 ensure_prefix() {
   local stamp=$WINEPREFIX/.zel-prefix-ready
-  [ -f "$stamp" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && return 0
+  if [ -f "$stamp" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    isolate_user_folders
+    return 0
+  fi
   if [ -e "$WINEPREFIX" ]; then
     log "making the Wine prefix $WINEPREFIX anew (it cannot run 32-bit programs)"
     wineserver -k >/dev/null 2>&1 || true
@@ -72,7 +75,20 @@ ensure_prefix() {
   cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
   cp -f /usr/share/fonts/truetype/nanum/NanumGothic*.ttf "$fonts/" 2>/dev/null || true
   bounded 60 wineserver -w || true
+  isolate_user_folders
   touch "$stamp"
+}
+
+# Wine links the user's Documents, Desktop and the like to the Unix home
+# folder; the prefix gets folders of its own instead, so what the programs
+# write there (the activity log, say) stays in this prefix and a run never
+# meets another prefix's files or leaves files in the home folder.
+isolate_user_folders() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link"
+  done
 }
 
 # Finds a free X display number and starts Xvfb on it; sets DISPLAY and XVFB_PID.
