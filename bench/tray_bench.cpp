@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
                 values.push_back(v);
             }
         };
-        bench::PrintRow(argv[2], argv[3], bench::Summarise(numbers(argv[5])), argv[4],
-                        bench::Summarise(numbers(argv[6])));
+        const std::vector<double> figure = numbers(argv[5]), floor = numbers(argv[6]);
+        if (figure.empty() || floor.empty()) return 1;  // no row for a reading that failed
+        bench::PrintRow(argv[2], argv[3], bench::Summarise(figure), argv[4], bench::Summarise(floor));
         return 0;
     }
     if (argc == 5 && std::string(argv[1]) == "close") return Close(argv[2], argv[3], std::atof(argv[4])) ? 0 : 1;
