@@ -1,7 +1,7 @@
 # Bridge benchmarks.
 #   native: bridge_bench_parser - command grammar throughput
-#   win64:  bridge_bench_wine   - CallBrindleParser per command under Wine
-#           (run: scripts/with-wine scripts/wine-run $BUILD_ROOT/win64/bin/bridge_bench_wine.exe)
+#   win64, win32: bridge_bench_wine - CallBrindleParser per command under
+#           Wine, beside plain WMI reads (all run by scripts/bench)
 if(NOT ZEL_WINDOWS)
   # Built from the grammar's sources without sanitizers, so the figure is the
   # parser's own cost.
@@ -12,5 +12,6 @@ if(NOT ZEL_WINDOWS)
   target_link_options(bridge_bench_parser PRIVATE -fno-sanitize=all)
 else()
   add_executable(bridge_bench_wine ${CMAKE_CURRENT_LIST_DIR}/bridge_bench_wine.cpp)
-  target_link_libraries(bridge_bench_wine PRIVATE Brindle)
+  target_link_libraries(bridge_bench_wine PRIVATE Brindle ole32 oleaut32 uuid wbemuuid)
+  add_dependencies(bridge_bench_wine emuwmi emuctl)
 endif()

@@ -3,16 +3,18 @@
 // window of a subscribed bridge object receiving WM_FIRMWARE_EVENT. Beside
 // it, in the same run: a bare hop (wake a thread that posts the message),
 // the floor any delivery on another thread pays, and a few raises from
-// another process (emuctl, process start included).
+// another process (emuctl, process start included) beside the same program
+// started for a register read only.
 #include <windows.h>
 #include <oleauto.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Brindle.h"
+#include "bench_report.h"
+#include "bench_clock.h"
 #include "event_bus.h"
 
 namespace {
@@ -21,17 +23,6 @@ constexpr int kEvents = 2000;
 constexpr int kWarmUp = 50;
 constexpr int kProcessRaises = 30;
 constexpr DWORD kWaitMs = 5000;
-
-double Now() {
-    static const double perMicro = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / perMicro;
-}
 
 HWND NewWindow() {
     WNDCLASSA wc{};
@@ -55,20 +46,8 @@ long Receive(HWND window) {
     }
 }
 
-struct Stats {
-    double median, p99, mean, max;
-};
-
-Stats Summarise(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    double sum = 0;
-    for (double x : v) sum += x;
-    auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * (v.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.99), sum / v.size(), v.back()};
-}
-
-void Print(const char* name, std::size_t n, const Stats& s) {
-    std::printf("%-44s n=%-5zu median %8.1f us  p99 %8.1f us  mean %8.1f us  max %8.1f us\n", name, n, s.median,
+void Print(const char* name, const bench::Summary& s) {
+    std::printf("%-44s n=%-5zu median %8.1f us  p99 %8.1f us  mean %8.1f us  max %8.1f us\n", name, s.n, s.median,
                 s.p99, s.mean, s.max);
 }
 
@@ -135,13 +114,13 @@ int main() {
     for (int i = 0; i < kWarmUp + kEvents; ++i) {
         const std::uint32_t code = 0x20 + (i % 0x40);
         const std::uint32_t value[] = {code | 0x0100};
-        double t0 = Now();
+        double t0 = bench::NowUs();
         if (!bus.raise(value)) {
             std::fprintf(stderr, "events_latency: raise failed\n");
             return 1;
         }
         long got = Receive(window);
-        double t1 = Now();
+        double t1 = bench::NowUs();
         if (got != static_cast<long>(code)) {
             std::fprintf(stderr, "events_latency: event %d: expected code 0x%x, got %ld\n", i, code, got);
             return 1;
@@ -154,10 +133,10 @@ int main() {
     HANDLE thread = CreateThread(nullptr, 0, HopThread, &hop, 0, nullptr);
     std::vector<double> bareHop;
     for (int i = 0; i < kWarmUp + kEvents; ++i) {
-        double t0 = Now();
+        double t0 = bench::NowUs();
         SetEvent(hop.go);
         long got = Receive(window);
-        double t1 = Now();
+        double t1 = bench::NowUs();
         if (got != 0x5F) {
             std::fprintf(stderr, "events_latency: bare hop lost a message\n");
             return 1;
@@ -170,16 +149,24 @@ int main() {
     CloseHandle(thread);
     CloseHandle(hop.go);
 
-    // From another process: emuctl started, raises, ends; the message counted.
-    std::vector<double> viaProcess;
+    // From another process: emuctl started, raises, ends; the message
+    // counted. Beside it, the same program started for a register read,
+    // which raises nothing: the cost of the process alone.
+    std::vector<double> viaProcess, processAlone;
     for (int i = 0; i < kProcessRaises; ++i) {
-        double t0 = Now();
+        double s0 = bench::NowUs();
+        if (!RunEmuctl("get Device")) {
+            std::fprintf(stderr, "events_latency: emuctl did not run\n");
+            return 1;
+        }
+        processAlone.push_back(bench::NowUs() - s0);
+        double t0 = bench::NowUs();
         if (!RunEmuctl("raise 0x0125")) {
             std::fprintf(stderr, "events_latency: emuctl did not run\n");
             return 1;
         }
         long got = Receive(window);
-        double t1 = Now();
+        double t1 = bench::NowUs();
         if (got != 0x25) {
             std::fprintf(stderr, "events_latency: emuctl's event did not arrive\n");
             return 1;
@@ -187,11 +174,16 @@ int main() {
         viaProcess.push_back(t1 - t0);
     }
 
-    Stats firmware = Summarise(viaFirmware), hopStats = Summarise(bareHop), process = Summarise(viaProcess);
-    Print("firmware raise -> WM_FIRMWARE_EVENT", viaFirmware.size(), firmware);
-    Print("bare thread wake -> PostMessage (floor)", bareHop.size(), hopStats);
-    Print("emuctl raise (process start included)", viaProcess.size(), process);
+    const bench::Summary firmware = bench::Summarise(viaFirmware), hopStats = bench::Summarise(bareHop),
+                         process = bench::Summarise(viaProcess), alone = bench::Summarise(processAlone);
+    Print("firmware raise -> WM_FIRMWARE_EVENT", firmware);
+    Print("bare thread wake -> PostMessage (floor)", hopStats);
+    Print("emuctl raise (process start included)", process);
+    Print("emuctl register read (process alone)", alone);
     std::printf("ratio firmware/floor: median %.1fx  p99 %.1fx\n", firmware.median / hopStats.median,
                 firmware.p99 / hopStats.p99);
+    bench::PrintRow("firmware event raise -> window message", "us", firmware, "bare thread wake -> PostMessage",
+                    hopStats);
+    bench::PrintRow("emuctl raise -> window message", "us", process, "emuctl register read (no event)", alone);
     return 0;
 }

@@ -13,13 +13,14 @@
 // Run: scripts/with-wine scripts/wine-run $BUILD_ROOT/win64/bin/service_bench.exe
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
+#include "bench_report.h"
 #include "service_test_support.h"
 
 namespace {
@@ -76,22 +77,11 @@ struct Subject {
     std::string reply;
 };
 
-double Percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * (values.size() - 1) + 0.5)];
-}
-
-double Now(const LARGE_INTEGER& frequency) {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1e6 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Round(Subject& s, int calls, bool record, const LARGE_INTEGER& frequency) {
+void Round(Subject& s, int calls, bool record) {
     for (int i = 0; i < calls; ++i) {
-        const double start = Now(frequency);
+        const double start = bench::NowUs();
         const harrowd_test::Exchange e = harrowd_test::CallCommand(s.pipe, kCommand);
-        const double end = Now(frequency);
+        const double end = bench::NowUs();
         if (!e.ok) {
             ++s.failures;
             continue;
@@ -131,38 +121,42 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "the servers do not answer\n");
             status = 1;
         } else {
-            LARGE_INTEGER frequency;
-            QueryPerformanceFrequency(&frequency);
             Subject* subjects[] = {&echo, &harrowd};
-            for (Subject* s : subjects) Round(*s, kBlock, false, frequency);  // warm-up
+            for (Subject* s : subjects) Round(*s, kBlock, false);  // warm-up
             for (int done = 0; done < calls; done += kBlock)
-                for (Subject* s : subjects) Round(*s, kBlock, true, frequency);
+                for (Subject* s : subjects) Round(*s, kBlock, true);
 
             std::printf("Command round trips, one connection per call (CallNamedPipeA, default wait,\n"
                         "80-byte request, 180-byte reply), %d calls each, alternating blocks of %d\n",
                         calls, kBlock);
             std::printf("  %-22s %10s %10s %12s %9s  reply\n", "server", "median ms", "p99 ms", "commands/s",
                         "failures");
-            double medians[2], p99s[2], rates[2];
+            bench::Summary ms[2];
+            double rates[2];
             for (int i = 0; i < 2; ++i) {
                 Subject& s = *subjects[i];
                 double total = 0;
                 for (double m : s.micros) total += m;
-                medians[i] = Percentile(s.micros, 0.5) / 1000;
-                p99s[i] = Percentile(s.micros, 0.99) / 1000;
+                std::vector<double> millis;
+                for (double m : s.micros) millis.push_back(m / 1000);
+                ms[i] = bench::Summarise(millis);
                 rates[i] = 1e6 * static_cast<double>(s.micros.size()) / total;
-                std::printf("  %-22s %10.3f %10.3f %12.0f %9d  %s\n", s.label, medians[i], p99s[i], rates[i],
+                std::printf("  %-22s %10.3f %10.3f %12.0f %9d  %s\n", s.label, ms[i].median, ms[i].p99, rates[i],
                             s.failures, s.reply.c_str());
             }
-            std::printf("  %-22s %9.2fx %9.2fx %11.2fx\n", "ratio service/echo", medians[1] / medians[0],
-                        p99s[1] / p99s[0], rates[1] / rates[0]);
+            std::printf("  %-22s %9.2fx %9.2fx %11.2fx\n", "ratio service/echo", ms[1].median / ms[0].median,
+                        ms[1].p99 / ms[0].p99, rates[1] / rates[0]);
+            bench::PrintRow("Harrowd round trip, ZEL_Device read", "ms", ms[1], "bare pipe echo round trip", ms[0]);
 
             const SIZE_T before = harrowd_test::PrivateBytes(service.Process());
-            Round(harrowd, kMemoryRequests, false, frequency);
+            Round(harrowd, kMemoryRequests, false);
             const SIZE_T after = harrowd_test::PrivateBytes(service.Process());
             std::printf("Harrowd private memory: %.1f MiB after %zu requests, %.1f MiB after %d more (%+.1f KiB)\n",
                         before / 1048576.0, harrowd.micros.size() + kBlock, after / 1048576.0, kMemoryRequests,
                         (static_cast<double>(after) - static_cast<double>(before)) / 1024.0);
+            bench::PrintRow("Harrowd private memory after 10,000 more requests", "KiB",
+                            bench::Single(after / 1024.0), "Harrowd private memory before them",
+                            bench::Single(before / 1024.0));
         }
     }
 

@@ -1,16 +1,21 @@
 // Tray program benchmark: time from process start to its tray icon being
 // present, measured side by side in one run with a bare program that only
-// adds an icon (the platform's floor). "wait-icon CLASS TITLE MS" waits for a
-// window's icon, for the memory part of bench/tray_bench.sh. Run it in a
+// adds an icon (the platform's floor). For the memory part of
+// bench/tray_bench.sh: "wait-icon CLASS TITLE MS" waits for a window's icon,
+// "close CLASS TITLE MS" ends the program through its Exit command, and
+// "row ..." prints a result row from the readings the script took. Run it in a
 // Wine session with a taskbar and the command service running (the script
 // does both). Prints figures; asserts nothing.
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "bench_clock.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -30,16 +35,8 @@ std::string BinDir() {
     return dir.substr(0, dir.rfind('\\') + 1);
 }
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+// Milliseconds on the performance counter.
+double Now() { return bench::NowUs() / 1000.0; }
 
 bool IconPresent(HWND owner) {
     NOTIFYICONDATAA data = {};
@@ -78,9 +75,14 @@ Run Measure(const Subject& s) {
     return run;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
+// Posts the Exit command to the window and waits until it is gone.
+bool Close(const char* windowClass, const char* title, double ms) {
+    HWND window = FindWindowA(windowClass, title);
+    if (!window) return true;
+    PostMessageA(window, WM_COMMAND, 336, 0);
+    for (double t0 = Now(); Now() - t0 < ms; Sleep(5))
+        if (!IsWindow(window)) return true;
+    return false;
 }
 
 }  // namespace
@@ -94,6 +96,23 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
+    if (argc == 7 && std::string(argv[1]) == "row") {
+        // A result row from readings taken outside (tray_bench.sh):
+        // row FIGURE UNIT FLOOR "values..." "floor values..."
+        auto numbers = [](const char* text) {
+            std::vector<double> values;
+            for (char* end = nullptr;; text = end) {
+                double v = std::strtod(text, &end);
+                if (end == text) return values;
+                values.push_back(v);
+            }
+        };
+        const std::vector<double> figure = numbers(argv[5]), floor = numbers(argv[6]);
+        if (figure.empty() || floor.empty()) return 1;  // no row for a reading that failed
+        bench::PrintRow(argv[2], argv[3], bench::Summarise(figure), argv[4], bench::Summarise(floor));
+        return 0;
+    }
+    if (argc == 5 && std::string(argv[1]) == "close") return Close(argv[2], argv[3], std::atof(argv[4])) ? 0 : 1;
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::vector<double> vorlix, bare;
     // The program announces itself to the command service at start: wait until it serves.
@@ -108,13 +127,11 @@ int main(int argc, char** argv) {
         if (b.msToIcon >= 0) bare.push_back(b.msToIcon);
     }
 
-    double mv = Median(vorlix), mb = Median(bare);
+    const bench::Summary v = bench::Summarise(vorlix), b = bench::Summarise(bare);
     std::printf("tray start to icon (median of %d): Vorlix %.1f ms, bare icon program %.1f ms, ratio %.2f\n", rounds,
-                mv, mb, mb > 0 ? mv / mb : 0.0);
-    std::printf("tray start to icon (min/max): Vorlix %.1f/%.1f ms, bare %.1f/%.1f ms\n",
-                vorlix.empty() ? -1 : *std::min_element(vorlix.begin(), vorlix.end()),
-                vorlix.empty() ? -1 : *std::max_element(vorlix.begin(), vorlix.end()),
-                bare.empty() ? -1 : *std::min_element(bare.begin(), bare.end()),
-                bare.empty() ? -1 : *std::max_element(bare.begin(), bare.end()));
+                v.median, b.median, b.median > 0 ? v.median / b.median : 0.0);
+    std::printf("tray start to icon (p99/max): Vorlix %.1f/%.1f ms, bare %.1f/%.1f ms\n", v.p99, v.max, b.p99, b.max);
+    if (!vorlix.empty() && !bare.empty())
+        bench::PrintRow("Vorlix start to tray icon", "ms", v, "bare icon program (WMI + subscription) to icon", b);
     return vorlix.empty() || bare.empty() ? 1 : 0;
 }

@@ -1,49 +1,96 @@
 #!/usr/bin/env bash
-# Runs the tray benchmark in a Wine session: a virtual desktop with a taskbar
-# and the command service in debug mode, both ended afterwards.
-#  - start to icon: tray_bench.exe, Vorlix against a bare icon program;
-#  - memory once idle: each program started, given 3 s after its icon, then
-#    its private memory read from the kernel (Wine's GetProcessMemoryInfo
-#    reports no private usage for other processes). Both figures include
-#    Wine's own share of every process, measured the same way for both.
-# Usage: scripts/with-wine bench/tray_bench.sh [BIN_DIR] [ROUNDS]
+# Runs the tray benchmark in a Wine session whose desktop is the virtual
+# desktop "shell" with a taskbar (scripts/bench sets it up), with the
+# command service in debug mode, ended afterwards:
+#  - start to icon: tray_bench.exe, Vorlix against the bare icon program
+#    (which opens the same WMI connection and event subscription);
+#  - memory once idle: each program started ROUNDS_MEM times, interleaved,
+#    given 3 s after its icon, then its private memory read from the kernel
+#    (/proc/PID/smaps of the Wine process; Wine's GetProcessMemoryInfo
+#    reports no private usage for other processes), in total and by module
+#    (the mapping's file, or the image whose range holds it; other
+#    anonymous memory counts as heap).
+# LOADER is the Wine loader of the build's bitness, so that the process
+# started is the program itself and not a launcher in front of it.
+# Prints the programs' own lines, result rows ("@row", see bench_report.h)
+# and the breakdown as "@mem<TAB>program<TAB>module<TAB>KiB" lines.
+# Usage: bench/tray_bench.sh BIN_DIR LOADER [ROUNDS] [ROUNDS_MEM]
 set -uo pipefail
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BIN=${1:-${BUILD_ROOT:-$ROOT/build}/win64/bin}
-ROUNDS=${2:-10}
-DESKTOP_KEY='HKCU\Software\Wine\Explorer'
+BIN=$1
+LOADER=$2
+ROUNDS=${3:-10}
+ROUNDS_MEM=${4:-3}
 
 pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
-}
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; }
 trap cleanup EXIT
-timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
-timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
-wine "$BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
+bench() { timeout --kill-after=10 "${2:-60}" wine "$BIN/tray_bench.exe" $1 2>/dev/null | tr -d '\r'; }
+
+"$LOADER" "$BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
 pids+=($!)
 timeout --kill-after=10 600 wine "$BIN/tray_bench.exe" "$ROUNDS" 2>/dev/null | tr -d '\r'
 
-private_kb() { # unix pid: private (clean + dirty) memory in kB
-  awk '/^Private_(Clean|Dirty):/ {s += $2} END {print s + 0}' "/proc/$1/smaps_rollup" 2>/dev/null
+# The PE images a process maps, as "start size file" lines (start in hex,
+# SizeOfImage from the file's header). Wine reads an image whose sections
+# are not page-aligned in the file (as the MinGW linker writes them) into
+# anonymous memory inside the image's range: that memory is the module's.
+images() { # pid
+  local start offset path at
+  while read -r start offset path; do
+    at=$(od -An -tu4 -j60 -N4 "$path" 2>/dev/null | tr -d ' ') || continue
+    [ -n "$at" ] && echo "${start%%-*} $(od -An -tu4 -j$((at + 80)) -N4 "$path" | tr -d ' ') $path"
+  done < <(awk '$3 == "00000000" && tolower($6) ~ /\.(dll|exe)$/ { print $1, $3, $6 }' "/proc/$1/maps")
 }
-rss_kb() { awk '/^Rss:/ {print $2}' "/proc/$1/smaps_rollup" 2>/dev/null; }
-idle_memory() { # exe class title -> "private_kb rss_kb"
-  wine "$BIN/$1" >/dev/null 2>&1 &
+# Private kB by module of one process, as "module kB" lines.
+private_by_module() { # pid image
+  awk -v image="$(printf '%s' "$2" | tr 'A-Z' 'a-z')" '
+    function hex(h,   i, v) { v = 0; for (i = 1; i <= length(h); i++) v = v * 16 + index("0123456789abcdef", substr(h, i, 1)) - 1; return v }
+    function base(path,   part, n) { n = split(path, part, "/"); return tolower(part[n]) }
+    FNR == NR { lo[++images] = hex($1); hi[images] = lo[images] + $2; name[images] = base($3); next }
+    /^[0-9a-f]+-[0-9a-f]+ / {
+      file = base($6)
+      if (file == "") { split($1, r, "-"); at = hex(r[1]); for (i = 1; i <= images; i++) if (at >= lo[i] && at < hi[i]) file = name[i] }
+      next
+    }
+    /^Private_(Clean|Dirty):/ {
+      m = "other"
+      if (file == "" || file == "[heap]") m = "heap"
+      else if (file == image) m = "image"
+      else if (file == "brindle.dll") m = "Brindle"
+      else if (file == "gdiplus.dll") m = "GDI+"
+      else if (file ~ /^(ole32|combase|rpcrt4|oleaut32)\.dll$/) m = "COM"
+      else if (file ~ /^(wbem.*|emuwmi|wmiutils|fastprox)\.dll$/) m = "WMI"
+      kb[m] += $2; total += $2
+    }
+    END { for (m in kb) print m, kb[m]; print "total", total + 0 }' <(images "$1") "/proc/$1/smaps" 2>/dev/null
+}
+# Starts the program, waits for its icon and the idle period, reads its
+# memory into $WORK/NAME.N, ends it through its Exit command (by its id
+# when that fails).
+idle_memory() { # name exe class title n
+  "$LOADER" "$BIN/$2" >/dev/null 2>&1 &
   local pid=$!
   pids+=($pid)
-  if timeout 60 wine "$BIN/tray_bench.exe" wait-icon "$2" "$3" 30000 >/dev/null 2>&1; then
-    sleep 3  # idle period after start-up, not a synchronisation
-    echo "$(private_kb $pid) $(rss_kb $pid)"
-  else
-    echo "0 0"
+  if bench "wait-icon $3 $4 30000" >/dev/null; then
+    sleep 3  # the idle period after start-up, not a synchronisation
+    private_by_module "$pid" "$2" >"$WORK/$1.$5"
   fi
+  bench "close $3 $4 10000" >/dev/null
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill "$pid" 2>/dev/null
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 }
-read -r vp vr <<<"$(idle_memory Vorlix.exe '#32770' Corvane)"
-read -r bp br <<<"$(idle_memory tray_bare_icon.exe TrayBareIcon TrayBareIcon)"
-awk -v vp="$vp" -v vr="$vr" -v bp="$bp" -v br="$br" 'BEGIN {
-  printf "tray private memory once idle: Vorlix %.2f MB (resident %.2f MB), bare icon program %.2f MB (resident %.2f MB), ratio %.2f, Vorlix above the floor %.2f MB\n",
-    vp / 1024, vr / 1024, bp / 1024, br / 1024, (bp > 0 ? vp / bp : 0), (vp - bp) / 1024 }'
+WORK=$(mktemp -d /tmp/tray-bench.XXXXXX)
+trap 'cleanup; rm -rf "$WORK"' EXIT
+for n in $(seq "$ROUNDS_MEM"); do
+  idle_memory vorlix Vorlix.exe '#32770' Corvane "$n"
+  idle_memory bare tray_bare_icon.exe TrayBareIcon TrayBareIcon "$n"
+done
+totals() { cat "$WORK/$1".* 2>/dev/null | awk '$1 == "total" { printf "%s ", $2 }'; }
+echo "idle private memory, kB per run: Vorlix $(totals vorlix); bare icon program $(totals bare)"
+wine "$BIN/tray_bench.exe" row "Vorlix idle private memory" KiB "bare icon program (WMI + subscription) idle" \
+  "$(totals vorlix)" "$(totals bare)" 2>/dev/null | tr -d '\r'
+# The breakdown of the last run of each.
+for name in vorlix bare; do
+  [ -f "$WORK/$name.$ROUNDS_MEM" ] && awk -v p="$name" '{ printf "@mem\t%s\t%s\t%s\n", p, $1, $2 }' "$WORK/$name.$ROUNDS_MEM"
+done
+exit 0

@@ -68,3 +68,22 @@ function(zel_script_test)
     PASS_REGULAR_EXPRESSION "[0-9]+ passed, 0 failed"
     LABELS "${T_LABELS}")
 endfunction()
+
+# zel_separate_debug_info(<target>...): for the programs and libraries that
+# ship. Their debug information moves to <file>.debug beside them, which
+# debuggers find through the debug link left in the file. A loader maps every
+# section of an image, and Wine reads an image of the MinGW linker (sections
+# not page-aligned in the file) whole into private memory, debug sections
+# included, so debug information inside the file costs every running copy.
+function(zel_separate_debug_info)
+  if(NOT ZEL_WINDOWS)
+    return()
+  endif()
+  foreach(target IN LISTS ARGN)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> $<TARGET_FILE:${target}>.debug
+      COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=$<TARGET_FILE:${target}>.debug
+              $<TARGET_FILE:${target}>
+      VERBATIM)
+  endforeach()
+endfunction()
