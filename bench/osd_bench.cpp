@@ -2,9 +2,12 @@
 // window, compose and present with UpdateLayeredWindow) on a real OSD window,
 // for a device icon and for a level bar, against a bare GDI+ decode of one
 // picture file measured in the same run. Prints median and p99 in
-// milliseconds; asserts nothing. Usage: osd_bench [iterations]
+// milliseconds and a result row for each; asserts nothing. Usage: osd_bench [iterations]
 #include "osd_window.h"
 #include "settings.h"
+
+#include "bench_clock.h"
+#include "bench_report.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,31 +18,23 @@
 
 namespace {
 
-double NowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perMs;
+// Times `step` (after a warm-up that fills the caches and the file system's).
+bench::Summary Measure(int iterations, const std::function<void()>& step) {
+    for (int i = 0; i < 20; ++i) step();
+    std::vector<double> ms;
+    ms.reserve(iterations);
+    for (int i = 0; i < iterations; ++i) {
+        const double start = bench::NowUs();
+        step();
+        ms.push_back((bench::NowUs() - start) / 1000.0);
+    }
+    return bench::Summarise(ms);
 }
 
-void Report(const char* what, int iterations, const std::function<void()>& step) {
-    for (int i = 0; i < 20; ++i) step();  // warm caches and the file system
-    std::vector<double> times;
-    times.reserve(iterations);
-    for (int i = 0; i < iterations; ++i) {
-        const double start = NowMs();
-        step();
-        times.push_back(NowMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    const double p99 = times[std::min(times.size() - 1, times.size() * 99 / 100)];
-    std::printf("osd_bench %-5s %-40s median %7.3f ms  p99 %7.3f ms  (n=%d)\n", sizeof(void*) == 8 ? "win64" : "win32",
-                what, median, p99, iterations);
+void Report(const char* what, const bench::Summary& s, const char* floorName, const bench::Summary& floor) {
+    std::printf("osd_bench %-5s %-36s median %7.3f ms  p99 %7.3f ms  (n=%zu; %s median %.3f ms)\n",
+                sizeof(void*) == 8 ? "win64" : "win32", what, s.median, s.p99, s.n, floorName, floor.median);
+    bench::PrintRow(what, "ms", s, floorName, floor);
 }
 
 }  // namespace
@@ -66,10 +61,12 @@ int main(int argc, char** argv) {
         if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) == Gdiplus::Ok)
             bitmap.UnlockBits(&data);
     };
-    Report("floor: GDI+ decode of the device icon", iterations, [&] { decode(iconWide); });
-    Report("UpdateOSD device icon (kind 1)", iterations, [&] { osd.UpdateOSD({vx::kOsdDevice, -1, 1, 0}); });
-    Report("floor: GDI+ decode of the bar base", iterations, [&] { decode(barWide); });
-    Report("UpdateOSD level bar 50/100 (kind 5)", iterations,
-           [&] { osd.UpdateOSD({vx::kOsdLevelBar, 50, vx::kLevelVolume, 100}); });
+    const bench::Summary iconFloor = Measure(iterations, [&] { decode(iconWide); });
+    const bench::Summary iconUpdate = Measure(iterations, [&] { osd.UpdateOSD({vx::kOsdDevice, -1, 1, 0}); });
+    const bench::Summary barFloor = Measure(iterations, [&] { decode(barWide); });
+    const bench::Summary barUpdate =
+        Measure(iterations, [&] { osd.UpdateOSD({vx::kOsdLevelBar, 50, vx::kLevelVolume, 100}); });
+    Report("UpdateOSD device icon (kind 1)", iconUpdate, "GDI+ decode of the icon", iconFloor);
+    Report("UpdateOSD level bar 50/100 (kind 5)", barUpdate, "GDI+ decode of the bar base", barFloor);
     return 0;
 }

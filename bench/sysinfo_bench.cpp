@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "WAcpi.h"
+#include "bench_clock.h"
+#include "bench_report.h"
 #include "WmiInventory.h"
 #include "com_ptr.h"
 
@@ -31,11 +33,6 @@ struct Subject {
     std::vector<double> micros;
     bool ok = true;
 };
-
-double Percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * (values.size() - 1) + 0.5)];
-}
 
 bool Connect(const wchar_t* nameSpace, ComPtr<IWbemServices>& services) {
     ComPtr<IWbemLocator> locator;
@@ -82,7 +79,7 @@ int main(int argc, char** argv) {
              return !inventory.SMBIOSBIOSVersion().empty();
          },
          {}, true},
-        {"floor: bare BIOS query", 1, BareBiosQuery, {}, true},
+        {"bare BIOS query", 1, BareBiosQuery, {}, true},
         {"EC version read", 3,
          [] {
              auto* acpi = new CWAcpi();
@@ -91,27 +88,27 @@ int main(int argc, char** argv) {
              return ok;
          },
          {}, true},
-        {"floor: bare GetULong", 3, BareGetULong, {}, true},
+        {"bare GetULong", 3, BareGetULong, {}, true},
     };
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     for (int round = -5; round < rounds; ++round) {  // five warm-up rounds
         for (Subject& s : subjects) {
-            LARGE_INTEGER start, end;
-            QueryPerformanceCounter(&start);
+            const double start = bench::NowUs();
             bool ok = s.run();
-            QueryPerformanceCounter(&end);
+            const double took = bench::NowUs() - start;
             if (round < 0) continue;
             s.ok = s.ok && ok;
-            s.micros.push_back(1e6 * static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+            s.micros.push_back(took);
         }
     }
     std::printf("Viewer WMI work under Wine (%d-bit build), %d rounds\n", static_cast<int>(sizeof(void*) * 8), rounds);
     std::printf("  %-24s %11s %11s %9s  %s\n", "subject", "median us", "p99 us", "x floor", "result");
     for (const Subject& s : subjects) {
-        const double median = Percentile(s.micros, 0.5);
-        std::printf("  %-24s %11.1f %11.1f %9.2f  %s\n", s.label, median, Percentile(s.micros, 0.99),
-                    median / Percentile(subjects[s.floor].micros, 0.5), s.ok ? "ok" : "FAILED");
+        const bench::Summary mine = bench::Summarise(s.micros);
+        const bench::Summary floor = bench::Summarise(subjects[s.floor].micros);
+        std::printf("  %-24s %11.1f %11.1f %9.2f  %s\n", s.label, mine.median, mine.p99, mine.median / floor.median,
+                    s.ok ? "ok" : "FAILED");
+        if (&s == &subjects[s.floor]) continue;  // a floor gets no row of its own
+        bench::PrintRow(s.ok ? s.label : "viewer WMI work FAILED", "us", mine, subjects[s.floor].label, floor);
     }
     return 0;
 }
