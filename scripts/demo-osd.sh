@@ -10,7 +10,6 @@ set +e
 BIN=$WIN32_BIN
 DEMO=$OUT/demo
 mkdir -p "$DEMO"
-DESKTOP_KEY='HKCU\Software\Wine\Explorer'
 pids=()
 
 w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
@@ -22,12 +21,9 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
     kill "$p" 2>/dev/null
   done
-  timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
 }
 trap cleanup EXIT
 
-timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
-timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
 
 wine "$BIN/osd_host.exe" >/dev/null 2>&1 &
 pids+=($!)

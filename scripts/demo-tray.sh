@@ -12,7 +12,6 @@ BIN=$WIN32_BIN
 SERVICE_BIN=$WIN64_BIN
 DEMO=$OUT/demo
 mkdir -p "$DEMO"
-DESKTOP_KEY='HKCU\Software\Wine\Explorer'
 PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
 pids=()
 
@@ -24,14 +23,10 @@ cleanup() {
   for p in "${pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
   done
-  timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
   timeout 60 wine reg delete "$PRODUCT_KEY" /f /reg:32 >/dev/null 2>&1
 }
 trap cleanup EXIT
 
-# One virtual desktop named "shell": Wine gives that one a taskbar.
-timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
-timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
 # What the installer would leave: the product version.
 # The 32-bit program reads the 32-bit view of HKLM\SOFTWARE.
 timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f /reg:32 >/dev/null 2>&1

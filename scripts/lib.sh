@@ -53,15 +53,21 @@ wine_down() { wineserver -k >/dev/null 2>&1 || true; }
 
 # Creates the project's Wine prefix once: crash dialog off, fonts copied.
 # The prefix runs both builds; one made before the 32-bit loader was
-# installed has no syswow64 and is made anew.
+# installed has no syswow64, and one made by an older version of this
+# function lacks its settings: both are made anew.
+# Every program of the prefix runs in one Wine virtual desktop named "shell"
+# (the name for which Wine shows a taskbar with a notification area), chosen
+# when the prefix is made: a desktop switched to while a server runs keeps
+# the next program that opens a window waiting for a display driver.
+PREFIX_LAYOUT=2
 ensure_prefix() {
   local stamp=$WINEPREFIX/.zel-prefix-ready
-  if [ -f "$stamp" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  if [ "$(cat "$stamp" 2>/dev/null)" == "$PREFIX_LAYOUT" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
     isolate_user_folders
     return 0
   fi
   if [ -e "$WINEPREFIX" ]; then
-    log "making the Wine prefix $WINEPREFIX anew (it cannot run 32-bit programs)"
+    log "making the Wine prefix $WINEPREFIX anew (it cannot run 32-bit programs or lacks settings)"
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
   fi
@@ -70,13 +76,15 @@ ensure_prefix() {
   bounded 300 wineboot -i >/dev/null 2>&1
   bounded 60 wineserver -w || true
   bounded 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  bounded 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+  bounded 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1280x800 /f >/dev/null 2>&1
   local fonts=$WINEPREFIX/drive_c/windows/Fonts
   mkdir -p "$fonts"
   cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
   cp -f /usr/share/fonts/truetype/nanum/NanumGothic*.ttf "$fonts/" 2>/dev/null || true
   bounded 60 wineserver -w || true
   isolate_user_folders
-  touch "$stamp"
+  echo "$PREFIX_LAYOUT" >"$stamp"
 }
 
 # Wine links the user's Documents, Desktop and the like to the Unix home

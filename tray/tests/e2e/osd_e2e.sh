@@ -20,21 +20,16 @@ until_true() { # seconds command...: polls until the command succeeds
 }
 now_ms() { date +%s%3N; }
 
-DESKTOP_KEY='HKCU\Software\Wine\Explorer'
 cleanup() {
   for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${started_pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
   done
-  timeout 60 wine reg delete "$DESKTOP_KEY" /v Desktop /f >/dev/null 2>&1
   rm -rf "$WORK"
 }
 trap cleanup EXIT
 
-# The virtual desktop named "shell" has a taskbar.
-timeout 60 wine reg add "$DESKTOP_KEY" /v Desktop /d shell /f >/dev/null 2>&1
-timeout 60 wine reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f >/dev/null 2>&1
 W=1280
 H=800
 

@@ -35,7 +35,6 @@ until_true() { # seconds command...: polls until the command succeeds
   while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
 }
 
-DESKTOP_KEY='HKCU\Software\Wine\Explorer'
 CORVANE_KEY='HKCU\Software\ZEL\Corvane'
 USERDEF_KEY='HKCU\Software\ZEL\Corvane\User Define Key'
 PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
@@ -47,7 +46,6 @@ cleanup() {
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill -9 "$pid" 2>/dev/null
   done
-  reg delete "$DESKTOP_KEY" /v Desktop /f
   reg delete "$CORVANE_KEY" /f
   reg delete "$PRODUCT_KEY" /f
   rm -f "${LOGFILE:-/nonexistent}"
@@ -56,10 +54,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Every program of the prefix runs in one virtual desktop named "shell",
-# the name for which Wine shows a taskbar with the notification area.
-reg add "$DESKTOP_KEY" /v Desktop /d shell /f
-reg add "$DESKTOP_KEY\\Desktops" /v shell /d 1280x800 /f
 reg delete "$CORVANE_KEY" /f
 reg delete "$PRODUCT_KEY" /f
 w "$BIN/emuctl.exe" reset >/dev/null
