@@ -71,8 +71,10 @@ inline std::string RunTool(const std::string& program, const std::string& argume
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back('\0');
     BOOL started = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    const DWORD startError = started ? 0 : GetLastError();
     CloseHandle(writeEnd);
-    std::string output;
+    // What went wrong is the output, so that a test's failure message says it.
+    std::string output = started ? "" : program + " could not be started, error " + std::to_string(startError);
     if (started) {
         // Drain the output on a thread so that the wait for the program below
         // is the one bounded wait; ending a stuck program closes the pipe.
@@ -84,7 +86,10 @@ inline std::string RunTool(const std::string& program, const std::string& argume
         bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
         if (!ended) TerminateProcess(process.hProcess, 1);
         reader.join();
-        if (!ended) output.clear();
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        if (!ended) output = program + " did not end within 60 s";
+        else if (output.empty()) output = program + " printed nothing, exit code " + std::to_string(exitCode);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
