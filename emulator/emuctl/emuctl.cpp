@@ -46,6 +46,9 @@ void printUsage(FILE* out) {
                "                          or 0x hex), one event each, or with --batch all of\n"
                "                          them as one delivery of several objects (at most %zu)\n"
                "  raise-ulong [--batch] <value>...  the same for HOT_KEY_ULong with ULong = value\n"
+               "  brightness [--batch] <percent>...  change the panel's brightness as the brightness keys\n"
+               "                                 do (monitor 0 keeps the last), raising one\n"
+               "                                 WmiMonitorBrightnessEvent each, or one batch\n"
                "  setting [name [value]]  print every setting, or one, or store one (decimal or 0x hex)\n"
                "  cimv2 <class> <property>=<text>...  instances of a root\\CIMV2 class show these\n"
                "                          texts in place of Wine's (until cleared)\n"
@@ -190,6 +193,35 @@ int raise(const std::vector<std::string>& args, std::uint32_t eventClass) {
   return kOk;
 }
 
+// The brightness keys: the display driver sets the panel and raises the
+// brightness event, in one step for every process.
+int brightness(emu::Ec& ec, const std::vector<std::string>& args) {
+  bool batch = args.size() > 1 && args[1] == "--batch";
+  std::vector<std::uint32_t> values;
+  for (std::size_t i = batch ? 2 : 1; i < args.size(); ++i) {
+    auto v = emu::parseUserNumber(args[i]);
+    if (!v || *v > 100) return usageError(("not a percent from 0 to 100: " + args[i]).c_str());
+    values.push_back(*v);
+  }
+  if (values.empty()) return usageError("brightness needs at least one percent");
+  if (batch && values.size() > emu::kMaxBatch) return usageError("too many values for one batch");
+  emu::EventBus bus;
+  emu::EventBus::Hold hold(bus);
+  bool ok = hold.held() && ec.write(emu::Register::Brightness0, values.back()).has_value();
+  if (ok && batch) {
+    ok = bus.raiseHeld(hold, values, emu::kBrightnessEventClass).has_value();
+  } else {
+    for (std::size_t i = 0; ok && i < values.size(); ++i)
+      ok = bus.raiseHeld(hold, std::span(&values[i], 1), emu::kBrightnessEventClass).has_value();
+  }
+  if (!ok) {
+    std::fprintf(stderr, "emuctl: cannot change the brightness\n");
+    return kFailed;
+  }
+  for (auto v : values) std::printf("Brightness=%u\n", v);
+  return kOk;
+}
+
 int setting(const std::vector<std::string>& args) {
   emu::SettingsStore store;
   std::optional<emu::Setting> only;
@@ -309,6 +341,7 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "press" && args.size() == 2) return press(ec, args[1]);
   if (cmd == "raise") return raise(args, emu::kZelEventClass);
   if (cmd == "raise-ulong") return raise(args, emu::kHotKeyULongClass);
+  if (cmd == "brightness") return brightness(ec, args);
   if (cmd == "setting" && args.size() <= 3) return setting(args);
   if (cmd == "cimv2") return cimv2(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
