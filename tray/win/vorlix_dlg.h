@@ -68,6 +68,13 @@ private:
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event, LPARAM data);
     void OnTrayIcon(LPARAM mouseMessage);
+    // Level bars (vorlix_levels.cpp): brightness, volume and the volume keys.
+    LRESULT OnBrightnessNotify(WPARAM percent);
+    LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
+    LRESULT OnKbHookMessage(LPARAM keystroke);
+    void ShowVolumeBar();
+    void LoadKbHook();
+    void UnloadKbHook();
     bool OnPaintMinimised();
     void Cleanup();
 
@@ -112,7 +119,13 @@ private:
     // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909.
     UINT_PTR m_timers[6] = {};
 
+    // Written by the volume message handler, read by the volume-key handler.
+    int m_lastVolume = 0;
+    bool m_lastMuted = false;
+
     UINT m_kbHookMessage = 0;
+    HMODULE m_kbHookLibrary = nullptr;
+    FARPROC m_kbUnHook = nullptr;
     UINT m_taskbarCreatedMessage = 0;
     UINT m_testLogMessage = 0;
     UniquePowerNotify m_powerNotify;
