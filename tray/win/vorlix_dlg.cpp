@@ -6,6 +6,7 @@
 #include "device_commands_win.h"
 #include "resource.h"
 #include "tray_rules.h"
+#include "volume.h"
 
 #include <commctrl.h>
 
@@ -180,6 +181,7 @@ BOOL CVorlixDlg::OnInitDialog() {
     }
     // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
+    m_volume = std::make_unique<CVXVolume>(hwnd, &m_lastVolume);
     SubscribeBrightness(hwnd);
 
     StartTimer(kTimerHideMainWindow, 500);
@@ -391,6 +393,7 @@ void CVorlixDlg::Cleanup() {
     for (auto& osd : m_osd) osd.reset();
     // The user-defined key object, the volume watcher and the ECO object are
     // destroyed here, then a leftover ECO scheme is removed.
+    m_volume.reset();
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

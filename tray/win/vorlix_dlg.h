@@ -34,6 +34,7 @@ inline constexpr char kMainWindowTitle[] = "Corvane";
 inline constexpr UINT kTrayIconId = 1;
 
 class CVXSysAboutDlg;
+class CVXVolume;
 
 class CVorlixDlg : public CDialogBase {
 public:
@@ -120,8 +121,10 @@ private:
     UINT_PTR m_timers[6] = {};
 
     // Written by the volume message handler, read by the volume-key handler.
-    int m_lastVolume = 0;
+    // Also written by the volume watcher's binding, on an audio thread.
+    volatile LONG m_lastVolume = 0;
     bool m_lastMuted = false;
+    std::unique_ptr<CVXVolume> m_volume;
 
     UINT m_kbHookMessage = 0;
     HMODULE m_kbHookLibrary = nullptr;

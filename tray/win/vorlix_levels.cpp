@@ -24,11 +24,11 @@ LRESULT CVorlixDlg::OnBrightnessNotify(WPARAM percent) {
 }
 
 void CVorlixDlg::ShowVolumeBar() {
-    ShowOSD(SW_SHOW, kOsdLevelBar, m_lastVolume, VolumeOsdCode(m_lastMuted), kVolumeMaximum);
+    ShowOSD(SW_SHOW, kOsdLevelBar, static_cast<int>(m_lastVolume), VolumeOsdCode(m_lastMuted), kVolumeMaximum);
 }
 
 LRESULT CVorlixDlg::OnVolumeNotify(WPARAM muted, LPARAM level) {
-    m_lastVolume = static_cast<int>(level);
+    InterlockedExchange(&m_lastVolume, static_cast<LONG>(level));
     m_lastMuted = muted != 0;
     const VolumeDecision d = DecideVolumeNotify(m_volumeSuppressed != 0, TimerHandle(kTimerVolumeSuppression) != 0);
     if (d.startTimer) StartTimer(kTimerVolumeSuppression, 3000);
@@ -38,7 +38,8 @@ LRESULT CVorlixDlg::OnVolumeNotify(WPARAM muted, LPARAM level) {
 }
 
 LRESULT CVorlixDlg::OnKbHookMessage(LPARAM keystroke) {
-    const int shows = VolumeKeyShowCount(static_cast<std::uint32_t>(keystroke), m_volumeSuppressed != 0, m_lastVolume);
+    const int shows = VolumeKeyShowCount(static_cast<std::uint32_t>(keystroke), m_volumeSuppressed != 0,
+                                         static_cast<int>(m_lastVolume));
     for (int i = 0; i < shows; ++i) ShowVolumeBar();
     PumpPendingMessages();
     return 1;

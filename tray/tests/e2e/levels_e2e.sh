@@ -125,6 +125,13 @@ expect_bar "volume 50" 50 9 100
 wait_none
 osd post 0x046B 1 35
 expect_bar "muted at 35" 35 8 100
+# A change by another program reaches the bar through the volume watcher.
+wait_none
+emu volume 0.45
+expect_bar "volume set by another program" 45 9 100
+wait_none
+emu mute 1
+expect_bar "muted by another program" 45 8 100
 wait_none
 probe resume
 start=$SECONDS
