@@ -2,6 +2,8 @@
 // into this session reach the window of this process with the given title.
 #include <windows.h>
 
+#include "child_process.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -28,17 +30,8 @@ void Press(WORD vk) {
     SendInput(2, in, sizeof(INPUT));
 }
 
-// Pumps until `count` reports came or the deadline passed, then 300 ms more.
-void PumpFor(std::size_t count, DWORD deadlineMs) {
-    DWORD start = GetTickCount(), settled = 0;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        DWORD now = GetTickCount();
-        if (g_reports.size() >= count && !settled) settled = now;
-        if ((settled && now - settled >= 300) || now - start >= deadlineMs) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+void PumpFor(std::size_t count, DWORD deadlineMs, DWORD settleMs = 300) {
+    vxtest::PumpFor([] { return g_reports.size(); }, count, deadlineMs, settleMs);
 }
 
 TEST(KbHook, VolumeKeysReachTheTitledWindowUntilUnhooked) {

@@ -21,20 +21,8 @@ LRESULT CALLBACK Receiver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// Pumps this thread's messages until `count` notifications came or the
-// deadline passed, then a little longer to catch any extra one.
-void PumpFor(std::size_t count, DWORD deadlineMs, DWORD settleMs = 500) {
-    DWORD start = GetTickCount();
-    DWORD settledAt = 0;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        DWORD now = GetTickCount();
-        if (g_received.size() >= count && !settledAt) settledAt = now;
-        if (settledAt && now - settledAt >= settleMs) return;
-        if (now - start >= deadlineMs) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+void PumpFor(std::size_t count, DWORD deadlineMs, DWORD settleMs = 300) {
+    vxtest::PumpFor([] { return g_received.size(); }, count, deadlineMs, settleMs);
 }
 
 class Brightness : public ::testing::Test {

@@ -23,17 +23,8 @@ LRESULT CALLBACK Receiver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-// Pumps until `count` notifications came (then `settleMs` more) or the deadline.
 void PumpFor(std::size_t count, DWORD deadlineMs, DWORD settleMs = 300) {
-    DWORD start = GetTickCount(), settled = 0;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        DWORD now = GetTickCount();
-        if (g_notes.size() >= count && !settled) settled = now;
-        if ((settled && now - settled >= settleMs) || now - start >= deadlineMs) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    vxtest::PumpFor([] { return g_notes.size(); }, count, deadlineMs, settleMs);
 }
 
 // Runs emuctl, then collects what it caused.
