@@ -2,6 +2,7 @@
 #include "Brindle.h"
 #include "event_sink.h"
 #include "internal.h"
+#include "sink_for_wmi.h"
 
 #include <cstdio>
 #include <new>
@@ -62,26 +63,6 @@ HRESULT CEventSink::SetStatus(LONG flags, HRESULT result, BSTR, IWbemClassObject
     return WBEM_S_NO_ERROR;
 }
 
-namespace {
-
-// The sink interface WMI is to call: a stub of the sink made by the unsecured
-// apartment, so that WMI's calls need no access check against this process.
-// Where no apartment is registered (Wine, stripped-down systems) or it makes
-// no stub, the sink itself is handed over, so events still arrive.
-void SinkForWmi(IWbemObjectSink* sink, ComPtr<IWbemObjectSink>& target) {
-    ComPtr<IUnsecuredApartment> apartment;
-    ComPtr<IUnknown> stub;
-    if (SUCCEEDED(CoCreateInstance(CLSID_UnsecuredApartment, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnsecuredApartment,
-                                   apartment.PutVoid())) &&
-        SUCCEEDED(apartment->CreateObjectStub(sink, stub.Put())) && stub &&
-        SUCCEEDED(stub->QueryInterface(IID_IWbemObjectSink, target.PutVoid())) && target) {
-        return;
-    }
-    sink->AddRef();
-    *target.Put() = sink;
-}
-
-}  // namespace
 }  // namespace brindle
 
 BOOL CBrindle::ZELWMIEvent(BSTR query, char* errorText, BSTR nameSpace, BSTR language) {

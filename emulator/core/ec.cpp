@@ -19,6 +19,12 @@ constexpr RegisterInfo kRegisters[kRegisterCount] = {
      "ZEL_Software.Software: 1 while the hotkey program runs"},
     {Register::AP0, "AP0", 0x00, 0xFF, false, "ZEL_AP.AP instance 0: reserved"},
     {Register::AP1, "AP1", 17, 0xFF, false, "ZEL_AP.AP instance 1: ASL interface version"},
+    // The display panels' brightness in percent, kept beside the EC so every
+    // process sees one state (not written through PutInstance).
+    {Register::Brightness0, "Brightness0", 60, 0xFF, false,
+     "WmiMonitorBrightness.CurrentBrightness of monitor 0 (percent)"},
+    {Register::Brightness1, "Brightness1", 60, 0xFF, false,
+     "WmiMonitorBrightness.CurrentBrightness of monitor 1 (percent)"},
 };
 
 }  // namespace

@@ -12,8 +12,8 @@
 
 namespace emu {
 
-enum class Register : int { Device, System0, System1, Software, AP0, AP1 };
-inline constexpr int kRegisterCount = 6;
+enum class Register : int { Device, System0, System1, Software, AP0, AP1, Brightness0, Brightness1 };
+inline constexpr int kRegisterCount = 8;
 
 struct RegisterInfo {
   Register id;

@@ -26,8 +26,18 @@ constexpr PropertyDef kHotKeyULongProps[] = {
 constexpr ClassDef kHotKeyULongClass = {"HOT_KEY_ULong", ClassKind::Event, kHotKeyULongProps,
                                         kEventInst};
 
+constexpr PropertyDef kBrightnessEventProps[] = {
+    {"InstanceName", CimType::String, true, Source::InstanceName},
+    {"Active", CimType::Boolean, false, Source::Active},
+    {"Brightness", CimType::Uint8, false, Source::Register},
+};
+constexpr InstanceDef kBrightnessEventInst[] = {{kMonitorInstances[0], Register::Brightness0}};
+constexpr ClassDef kBrightnessEventClassDef = {"WmiMonitorBrightnessEvent", ClassKind::Event,
+                                               kBrightnessEventProps, kBrightnessEventInst};
+
 // Indexed by class number.
-constexpr const ClassDef* kEventClasses[] = {&kEventClass, &kHotKeyULongClass};
+constexpr const ClassDef* kEventClasses[] = {&kEventClass, &kHotKeyULongClass,
+                                             &kBrightnessEventClassDef};
 
 }  // namespace
 
@@ -50,9 +60,11 @@ std::optional<std::uint32_t> eventClassId(std::string_view name) {
 
 std::vector<Value> eventValues(std::uint32_t zelEvt) { return eventValues(kZelEventClass, zelEvt); }
 
-// Both classes carry the device's first instance name, TRUE and the value.
-std::vector<Value> eventValues(std::uint32_t, std::uint32_t value) {
-  return {Value(std::string(kEventInst[0].instanceName)), Value(true),
+// Every class carries its source's first instance name, TRUE and the value.
+std::vector<Value> eventValues(std::uint32_t id, std::uint32_t value) {
+  const ClassDef* cls = eventClassById(id);
+  if (!cls) cls = &kEventClass;
+  return {Value(std::string(cls->instances[0].instanceName)), Value(true),
           Value(static_cast<std::int64_t>(value))};
 }
 

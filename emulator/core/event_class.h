@@ -22,6 +22,9 @@ std::vector<Value> eventValues(std::uint32_t zelEvt);
 // 0 ZEL_Event, 1 HOT_KEY_ULong (InstanceName, Active, ULong uint32).
 inline constexpr std::uint32_t kZelEventClass = 0;
 inline constexpr std::uint32_t kHotKeyULongClass = 1;
+// 2: WmiMonitorBrightnessEvent (InstanceName of the first monitor, Active,
+// Brightness uint8), raised by the display when its brightness changes.
+inline constexpr std::uint32_t kBrightnessEventClass = 2;
 const ClassDef* eventClassById(std::uint32_t id);
 std::optional<std::uint32_t> eventClassId(std::string_view name);
 // The values of one event object of class id carrying value.

@@ -21,6 +21,12 @@ constexpr ClassDef kOutputClass = {"__PARAMETERS", ClassKind::Instances, kOutput
 
 constexpr std::size_t kVersionInstance = 3;
 
+constexpr PropertyDef kSetBrightnessInputProps[] = {
+    {"Timeout", CimType::Uint32, false, Source::Register},
+    {"Brightness", CimType::Uint8, false, Source::Register}};
+constexpr ClassDef kSetBrightnessInputClass = {"__PARAMETERS", ClassKind::Instances,
+                                               kSetBrightnessInputProps, {}};
+
 }  // namespace
 
 std::span<const SettingInfo> settings() { return kSettings; }
@@ -71,6 +77,26 @@ MethodPlan planMethodCall(std::string_view path, std::string_view method, const 
     if (equalsNoCase(existing[i].instanceName, *p->keyValue))
       return {MethodOutcome::Data, getULongData(i, s)};
   return {MethodOutcome::NotFound};
+}
+
+const ClassDef& brightnessMethodsClass() { return *findClass("WmiMonitorBrightnessMethods"); }
+
+const ClassDef& setBrightnessInputClass() { return kSetBrightnessInputClass; }
+
+std::optional<BrightnessMethodPlan> planSetBrightness(std::string_view path, std::string_view method,
+                                                      std::string_view computerName) {
+  auto p = parseObjectPath(path, computerName);
+  if (!p || findClass(p->className) != &brightnessMethodsClass()) return std::nullopt;
+  if (!equalsNoCase(method, "WmiSetBrightness")) return BrightnessMethodPlan{MethodOutcome::InvalidMethod};
+  if (!p->keyValue || (p->keyName && !equalsNoCase(*p->keyName, "InstanceName")))
+    return BrightnessMethodPlan{MethodOutcome::InvalidObjectPath};
+  const InstanceDef* inst = findInstance(brightnessMethodsClass(), *p->keyValue);
+  if (!inst) return BrightnessMethodPlan{MethodOutcome::NotFound};
+  return BrightnessMethodPlan{MethodOutcome::Data, inst->reg};
+}
+
+std::uint32_t panelBrightness(std::int64_t requested) {
+  return requested < 0 ? 0 : requested > 100 ? 100 : static_cast<std::uint32_t>(requested);
 }
 
 }  // namespace emu

@@ -55,4 +55,18 @@ struct MethodPlan {
 MethodPlan planMethodCall(std::string_view path, std::string_view method, const SettingFile& s,
                           std::string_view computerName);
 
+// WmiSetBrightness of WmiMonitorBrightnessMethods (inputs "Timeout" uint32,
+// "Brightness" uint8, no output): which panel register the call sets.
+// nullopt when the path does not name that class (another method block).
+const ClassDef& brightnessMethodsClass();
+const ClassDef& setBrightnessInputClass();
+struct BrightnessMethodPlan {
+  MethodOutcome outcome;
+  Register reg = Register::Brightness0;
+};
+std::optional<BrightnessMethodPlan> planSetBrightness(std::string_view path, std::string_view method,
+                                                      std::string_view computerName);
+// What a panel shows for a requested percent: the request, at most 100.
+std::uint32_t panelBrightness(std::int64_t requested);
+
 }  // namespace emu

@@ -31,6 +31,10 @@ constexpr PropertyDef kApProps[] = {ZEL_ACPI_COMMON,
 // A method block carries no data property: its value comes from GetULong
 // (core/method_class.h).
 constexpr PropertyDef kMethodULongProps[] = {ZEL_ACPI_COMMON};
+// The display's brightness (a data block of the monitor) and its method block.
+constexpr PropertyDef kBrightnessProps[] = {
+    ZEL_ACPI_COMMON, {"CurrentBrightness", CimType::Uint8, false, Source::Register}};
+constexpr PropertyDef kBrightnessMethodsProps[] = {ZEL_ACPI_COMMON};
 #undef ZEL_ACPI_COMMON
 
 // The blocks live on one PNP0C14 device (unique id 0); an instance name is
@@ -47,12 +51,17 @@ constexpr InstanceDef kMethodULongInst[] = {{"ACPI\\PNP0C14\\0_0", Register::Dev
                                             {"ACPI\\PNP0C14\\0_2", Register::Device},
                                             {"ACPI\\PNP0C14\\0_3", Register::Device}};
 
+constexpr InstanceDef kMonitorInst[] = {{kMonitorInstances[0], Register::Brightness0},
+                                        {kMonitorInstances[1], Register::Brightness1}};
+
 constexpr ClassDef kClasses[] = {
     {"ZEL_Device", ClassKind::Instances, kDeviceProps, kDeviceInst},
     {"ZEL_System", ClassKind::Instances, kSystemProps, kSystemInst},
     {"ZEL_Software", ClassKind::Instances, kSoftwareProps, kSoftwareInst},
     {"ZEL_AP", ClassKind::Instances, kApProps, kApInst},
     {"Method_ULong", ClassKind::Instances, kMethodULongProps, kMethodULongInst},
+    {"WmiMonitorBrightness", ClassKind::Instances, kBrightnessProps, kMonitorInst},
+    {"WmiMonitorBrightnessMethods", ClassKind::Instances, kBrightnessMethodsProps, kMonitorInst},
 };
 
 constexpr std::string_view kSystemNames[] = {"__GENUS",    "__CLASS",          "__SUPERCLASS",

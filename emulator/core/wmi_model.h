@@ -52,6 +52,10 @@ struct ClassDef {
   std::span<const InstanceDef> instances;  // in enumeration order
 };
 
+// The display's brightness classes serve two monitor instances, in this order.
+inline constexpr std::string_view kMonitorInstances[] = {"DISPLAY\\EMUPNL0\\4&1f2e3d4c&0&UID0_0",
+                                                         "DISPLAY\\EMUPNL1\\4&1f2e3d4c&0&UID1_0"};
+
 std::span<const ClassDef> classes();
 const ClassDef* findClass(std::string_view name);
 std::optional<std::size_t> findProperty(const ClassDef& cls, std::string_view name);

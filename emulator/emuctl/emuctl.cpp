@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include "ec_registry.h"
 #include "event_class.h"
 #include "event_bus.h"
+#include "audio_store.h"
 #include "hotkeys.h"
 #include "install.h"
 #include "method_class.h"
@@ -46,6 +49,13 @@ void printUsage(FILE* out) {
                "                          or 0x hex), one event each, or with --batch all of\n"
                "                          them as one delivery of several objects (at most %zu)\n"
                "  raise-ulong [--batch] <value>...  the same for HOT_KEY_ULong with ULong = value\n"
+               "  audio                        print every audio device: index id flow state volume mute\n"
+               "  volume <scalar> [device]     set a device's master volume (0 to 1; default: playback default)\n"
+               "  mute 0|1 [device]            mute or unmute it\n"
+               "  audio-add render|capture | audio-remove <device> | audio-default <device>\n"
+               "  brightness [--batch] <percent>...  change the panel's brightness as the brightness keys\n"
+               "                                 do (monitor 0 keeps the last), raising one\n"
+               "                                 WmiMonitorBrightnessEvent each, or one batch\n"
                "  setting [name [value]]  print every setting, or one, or store one (decimal or 0x hex)\n"
                "  cimv2 <class> <property>=<text>...  instances of a root\\CIMV2 class show these\n"
                "                          texts in place of Wine's (until cleared)\n"
@@ -104,12 +114,18 @@ std::wstring ownDirectory() {
 // their defaults.
 bool resetAll(emu::Ec& ec) {
   emu::SettingsStore store;
-  return ec.reset() && emu::storeLabel({}) && store.reset() && emu::clearCimv2();
+  return ec.reset() && emu::storeLabel({}) && store.reset() && emu::clearCimv2() &&
+         emu::storeAudio(emu::defaultAudio());
 }
 
 int install(emu::Ec& ec) {
   std::wstring installed, error;
   if (!emu::installProvider(ownDirectory() + L"\\" + emu::kProviderDll, installed, error)) {
+    std::fprintf(stderr, "emuctl: install failed: %s\n", emu::toUtf8(error).c_str());
+    return kFailed;
+  }
+  std::wstring audio;
+  if (!emu::installAudio(ownDirectory() + L"\\" + emu::kAudioDll, audio, error)) {
     std::fprintf(stderr, "emuctl: install failed: %s\n", emu::toUtf8(error).c_str());
     return kFailed;
   }
@@ -123,8 +139,8 @@ int install(emu::Ec& ec) {
 }
 
 int uninstall() {
-  std::wstring restored, error;
-  if (!emu::uninstallProvider(restored, error)) {
+  std::wstring restored, error, audio;
+  if (!emu::uninstallProvider(restored, error) || !emu::uninstallAudio(audio, error)) {
     std::fprintf(stderr, "emuctl: uninstall failed: %s\n", emu::toUtf8(error).c_str());
     return kFailed;
   }
@@ -187,6 +203,86 @@ int raise(const std::vector<std::string>& args, std::uint32_t eventClass) {
   }
   const char* property = eventClass == emu::kHotKeyULongClass ? "ULong" : "ZELEvt";
   for (auto v : values) std::printf("%s=0x%04X\n", property, v);
+  return kOk;
+}
+
+// The brightness keys: the display driver sets the panel and raises the
+// brightness event, in one step for every process.
+int brightness(emu::Ec& ec, const std::vector<std::string>& args) {
+  bool batch = args.size() > 1 && args[1] == "--batch";
+  std::vector<std::uint32_t> values;
+  for (std::size_t i = batch ? 2 : 1; i < args.size(); ++i) {
+    auto v = emu::parseUserNumber(args[i]);
+    if (!v || *v > 100) return usageError(("not a percent from 0 to 100: " + args[i]).c_str());
+    values.push_back(*v);
+  }
+  if (values.empty()) return usageError("brightness needs at least one percent");
+  if (batch && values.size() > emu::kMaxBatch) return usageError("too many values for one batch");
+  emu::EventBus bus;
+  emu::EventBus::Hold hold(bus);
+  bool ok = hold.held() && ec.write(emu::Register::Brightness0, values.back()).has_value();
+  if (ok && batch) {
+    ok = bus.raiseHeld(hold, values, emu::kBrightnessEventClass).has_value();
+  } else {
+    for (std::size_t i = 0; ok && i < values.size(); ++i)
+      ok = bus.raiseHeld(hold, std::span(&values[i], 1), emu::kBrightnessEventClass).has_value();
+  }
+  if (!ok) {
+    std::fprintf(stderr, "emuctl: cannot change the brightness\n");
+    return kFailed;
+  }
+  for (auto v : values) std::printf("Brightness=%u\n", v);
+  return kOk;
+}
+
+// The audio endpoints, changed as another program or the user would.
+int audio(const std::vector<std::string>& args) {
+  const std::string& cmd = args[0];
+  emu::AudioState s;
+  if (!emu::loadAudio(s)) {
+    std::fprintf(stderr, "emuctl: cannot read the audio state\n");
+    return kFailed;
+  }
+  if (cmd == "audio" && args.size() == 1) {
+    for (std::uint32_t i = 0; i < s.count; ++i) {
+      const auto& d = s.devices[i];
+      std::printf("%u %s %s %s%s volume=%.4f mute=%u\n", i, emu::audioDeviceId(s, i).c_str(),
+                  d.flow ? "capture" : "render", d.present ? "present" : "removed",
+                  s.defaults[d.flow] == i ? " default" : "", d.volume, d.mute);
+    }
+    return kOk;
+  }
+  auto deviceArg = [&](std::size_t i) -> std::optional<std::uint32_t> {
+    if (i >= args.size()) return s.defaults[0];
+    return emu::parseUserNumber(args[i]);
+  };
+  std::function<std::vector<emu::AudioRaise>(emu::AudioState&)> change;
+  if (cmd == "volume" && (args.size() == 2 || args.size() == 3)) {
+    char* end = nullptr;
+    const float v = std::strtof(args[1].c_str(), &end);
+    auto dev = deviceArg(2);
+    if (*end || !(v >= 0.0f && v <= 1.0f) || !dev) return usageError("volume takes a scalar from 0 to 1 and a device");
+    change = [=](emu::AudioState& st) { return emu::setAudioVolume(st, *dev, v); };
+  } else if (cmd == "mute" && (args.size() == 2 || args.size() == 3) && (args[1] == "0" || args[1] == "1")) {
+    auto dev = deviceArg(2);
+    if (!dev) return usageError("not a device");
+    change = [=](emu::AudioState& st) { return emu::setAudioMute(st, *dev, args[1] == "1"); };
+  } else if (cmd == "audio-add" && args.size() == 2 && (args[1] == "render" || args[1] == "capture")) {
+    auto flow = args[1] == "render" ? emu::AudioFlow::Render : emu::AudioFlow::Capture;
+    change = [=](emu::AudioState& st) { return emu::addAudioDevice(st, flow); };
+  } else if ((cmd == "audio-remove" || cmd == "audio-default") && args.size() == 2) {
+    auto dev = emu::parseUserNumber(args[1]);
+    if (!dev) return usageError("not a device");
+    if (cmd == "audio-remove") change = [=](emu::AudioState& st) { return emu::removeAudioDevice(st, *dev); };
+    else change = [=](emu::AudioState& st) { return emu::setAudioDefault(st, *dev); };
+  } else {
+    return usageError(("wrong arguments for " + cmd).c_str());
+  }
+  if (!emu::changeAudio(change)) {
+    std::fprintf(stderr, "emuctl: %s refused (no such device, or the state cannot be stored)\n", cmd.c_str());
+    return kFailed;
+  }
+  if (cmd == "audio-add" && emu::loadAudio(s)) std::printf("%u %s\n", s.count - 1, emu::audioDeviceId(s, s.count - 1).c_str());
   return kOk;
 }
 
@@ -309,6 +405,10 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "press" && args.size() == 2) return press(ec, args[1]);
   if (cmd == "raise") return raise(args, emu::kZelEventClass);
   if (cmd == "raise-ulong") return raise(args, emu::kHotKeyULongClass);
+  if (cmd == "brightness") return brightness(ec, args);
+  if (cmd == "audio" || cmd == "volume" || cmd == "mute" || cmd == "audio-add" || cmd == "audio-remove" ||
+      cmd == "audio-default")
+    return audio(args);
   if (cmd == "setting" && args.size() <= 3) return setting(args);
   if (cmd == "cimv2") return cimv2(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||

@@ -80,7 +80,7 @@ TEST(HotKeyULong, IsAnEventClassOfItsOwnWithULong) {
   auto values = eventValues(kHotKeyULongClass, 0xCAFE0042u);
   ASSERT_EQ(values.size(), cls->properties.size());
   EXPECT_EQ(std::get<std::int64_t>(values[*idx]), 0xCAFE0042ll);
-  EXPECT_EQ(eventClassById(2), nullptr);
+  EXPECT_EQ(eventClassById(kBrightnessEventClass + 1), nullptr);
 }
 
 TEST(HotKeyULong, TheQueueKeepsEachBatchsClass) {
@@ -97,4 +97,56 @@ TEST(HotKeyULong, TheQueueKeepsEachBatchsClass) {
   EXPECT_EQ(got[0].values, (std::vector<std::uint32_t>{1, 2}));
   EXPECT_EQ(got[1].eventClass, kHotKeyULongClass);
   EXPECT_EQ(got[1].values, std::vector<std::uint32_t>{3});
+}
+
+TEST(Brightness, ClassesEventAndSetMethodPlans) {
+  const ClassDef* data = findClass("wmimonitorbrightness");
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->instances.size(), 2u);
+  RegisterFile regs{};
+  regs[static_cast<int>(Register::Brightness0)] = 55;
+  regs[static_cast<int>(Register::Brightness1)] = 20;
+  auto idx = findProperty(*data, "CurrentBrightness");
+  ASSERT_TRUE(idx.has_value());
+  EXPECT_EQ(std::get<std::int64_t>(instanceValues(*data, data->instances[0], regs)[*idx]), 55);
+  EXPECT_EQ(std::get<std::int64_t>(instanceValues(*data, data->instances[1], regs)[*idx]), 20);
+
+  const ClassDef* event = findEventClass("WmiMonitorBrightnessEvent");
+  ASSERT_EQ(event, eventClassById(kBrightnessEventClass));
+  auto values = eventValues(kBrightnessEventClass, 42);
+  EXPECT_EQ(std::get<std::string>(values[0]), kMonitorInstances[0]);
+  EXPECT_EQ(std::get<std::int64_t>(values[*findProperty(*event, "Brightness")]), 42);
+  EXPECT_EQ(planNotificationQuery("WQL", "SELECT * FROM WmiMonitorBrightnessEvent"),
+            NotificationVerdict::Subscribe);
+  EXPECT_EQ(planNotificationQuery("WQL", "SELECT * FROM WmiMonitorBrightness"),
+            NotificationVerdict::NotEventClass);
+
+  const ClassDef& methods = brightnessMethodsClass();
+  auto pathOf = [&](std::string_view name) {
+    return *relativePath(methods, false, Value(std::string(name)));
+  };
+  struct Case {
+    std::string path, method;
+    std::optional<MethodOutcome> outcome;
+    Register reg;
+  };
+  const Case cases[] = {
+      {pathOf(kMonitorInstances[1]), "WmiSetBrightness", MethodOutcome::Data, Register::Brightness1},
+      {pathOf(kMonitorInstances[0]), "wmisetbrightness", MethodOutcome::Data, Register::Brightness0},
+      {pathOf(kMonitorInstances[1]), "GetULong", MethodOutcome::InvalidMethod, Register::Brightness0},
+      {"WmiMonitorBrightnessMethods", "WmiSetBrightness", MethodOutcome::InvalidObjectPath,
+       Register::Brightness0},
+      {pathOf("nope"), "WmiSetBrightness", MethodOutcome::NotFound, Register::Brightness0},
+      {*relativePath(methodClass(), false, Value(std::string("ACPI\\PNP0C14\\0_3"))), "WmiSetBrightness",
+       std::nullopt, Register::Brightness0},
+  };
+  for (const auto& c : cases) {
+    auto plan = planSetBrightness(c.path, c.method, "HOST");
+    ASSERT_EQ(plan.has_value(), c.outcome.has_value()) << c.path;
+    if (!plan) continue;
+    EXPECT_EQ(plan->outcome, *c.outcome) << c.path << " " << c.method;
+    if (plan->outcome == MethodOutcome::Data) EXPECT_EQ(plan->reg, c.reg) << c.path;
+  }
+  for (auto [in, out] : {std::pair<std::int64_t, std::uint32_t>{0, 0}, {55, 55}, {100, 100}, {255, 100}, {-3, 0}})
+    EXPECT_EQ(panelBrightness(in), out) << in;
 }

@@ -71,9 +71,9 @@ std::wstring readString(const wchar_t* subkey, const wchar_t* name) {
   return std::wstring(buf, wcsnlen(buf, size / sizeof(wchar_t)));
 }
 
-bool registerLocator(const std::wstring& dll, std::wstring& error) {
+bool registerServer(const wchar_t* serverKey, const std::wstring& dll, std::wstring& error) {
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kLocatorServerKey, 0, nullptr, 0, KEY_SET_VALUE | kView,
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, serverKey, 0, nullptr, 0, KEY_SET_VALUE | kView,
                       nullptr, &key, nullptr) != ERROR_SUCCESS) {
     error = lastErrorText(L"cannot open the locator's registration");
     return false;
@@ -82,6 +82,10 @@ bool registerLocator(const std::wstring& dll, std::wstring& error) {
   RegCloseKey(key);
   if (!ok) error = L"cannot write the locator's registration";
   return ok;
+}
+
+bool registerLocator(const std::wstring& dll, std::wstring& error) {
+  return registerServer(kLocatorServerKey, dll, error);
 }
 
 // Puts a new copy in place even while a running process (the service, say)
@@ -130,6 +134,22 @@ bool uninstallProvider(std::wstring& restoredPath, std::wstring& error) {
   restoredPath = readString(kEmulatorKey, L"OriginalLocator");
   if (restoredPath.empty()) restoredPath = systemDirectory() + L"\\wbem\\wbemprox.dll";
   return registerLocator(restoredPath, error);
+}
+
+bool installAudio(const std::wstring& sourceDll, std::wstring& installedPath, std::wstring& error) {
+  if (GetFileAttributesW(sourceDll.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    error = L"missing " + sourceDll;
+    return false;
+  }
+  installedPath = systemDirectory() + L"\\" + kAudioDll;
+  if (!sameContent(sourceDll, installedPath) && !copyDll(sourceDll, installedPath, error)) return false;
+  return registerServer(kAudioServerKey, installedPath, error);
+}
+
+// Wine's own enumerator lives in mmdevapi.dll.
+bool uninstallAudio(std::wstring& restoredPath, std::wstring& error) {
+  restoredPath = systemDirectory() + L"\\mmdevapi.dll";
+  return registerServer(kAudioServerKey, restoredPath, error);
 }
 
 }  // namespace emu

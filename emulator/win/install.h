@@ -25,4 +25,12 @@ bool installProvider(const std::wstring& sourceDll, std::wstring& installedPath,
 // Registers the remembered (or Wine's usual) locator DLL again.
 bool uninstallProvider(std::wstring& restoredPath, std::wstring& error);
 
+// The audio device enumerator (CLSID_MMDeviceEnumerator), registered the
+// same way in place of Wine's: each bitness its own DLL and registry view.
+inline constexpr wchar_t kAudioServerKey[] =
+    L"Software\\Classes\\CLSID\\{BCDE0395-E52F-467C-8E3D-C4579291692E}\\InprocServer32";
+inline constexpr wchar_t kAudioDll[] = L"emuaudio.dll";
+bool installAudio(const std::wstring& sourceDll, std::wstring& installedPath, std::wstring& error);
+bool uninstallAudio(std::wstring& restoredPath, std::wstring& error);
+
 }  // namespace emu

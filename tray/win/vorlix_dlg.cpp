@@ -1,10 +1,12 @@
 #include "vorlix_dlg.h"
 
 #include "about_dlg.h"
+#include "brightness.h"
 #include "device_commands.h"
 #include "device_commands_win.h"
 #include "resource.h"
 #include "tray_rules.h"
+#include "volume.h"
 
 #include <commctrl.h>
 
@@ -104,6 +106,12 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         OnTrayIcon(lParam);
         result = 1;
         return true;
+    case WM_BRIGHTNESS_NOTIFY:
+        result = OnBrightnessNotify(wParam);
+        return true;
+    case WM_VOLUME_NOTIFY:
+        result = OnVolumeNotify(wParam, lParam);
+        return true;
     case WM_PAINT:
         return OnPaintMinimised();
     case WM_QUERYDRAGICON:
@@ -115,6 +123,10 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     if (m_taskbarCreatedMessage && msg == m_taskbarCreatedMessage) {
         // The shell (re)started and lost every icon: add ours again.
         AddTrayIcon();
+        return true;
+    }
+    if (m_kbHookMessage && msg == m_kbHookMessage) {
+        result = OnKbHookMessage(lParam);
         return true;
     }
     if (m_testLogMessage && msg == m_testLogMessage) {
@@ -162,13 +174,15 @@ BOOL CVorlixDlg::OnInitDialog() {
     // from a process of lower integrity.
     m_kbHookMessage = RegisterWindowMessageA("KB_HOOK_MESSAGE");
     ChangeWindowMessageFilter(m_kbHookMessage, MSGFLT_ADD);
-    // The hook library is loaded here.
+    LoadKbHook();
     for (auto& osd : m_osd) {
         osd = std::make_unique<CVXSysOSD>();
         osd->Create();
     }
     // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
+    m_volume = std::make_unique<CVXVolume>(hwnd, &m_lastVolume);
+    SubscribeBrightness(hwnd);
 
     StartTimer(kTimerHideMainWindow, 500);
     NotifySoftwareStart();
@@ -379,10 +393,11 @@ void CVorlixDlg::Cleanup() {
     for (auto& osd : m_osd) osd.reset();
     // The user-defined key object, the volume watcher and the ECO object are
     // destroyed here, then a leftover ECO scheme is removed.
+    m_volume.reset();
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();
-    // The keyboard hook library is released here.
+    UnloadKbHook();
     RemoveTrayIcon();
 }
 

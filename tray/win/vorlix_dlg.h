@@ -34,6 +34,7 @@ inline constexpr char kMainWindowTitle[] = "Corvane";
 inline constexpr UINT kTrayIconId = 1;
 
 class CVXSysAboutDlg;
+class CVXVolume;
 
 class CVorlixDlg : public CDialogBase {
 public:
@@ -68,6 +69,13 @@ private:
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event, LPARAM data);
     void OnTrayIcon(LPARAM mouseMessage);
+    // Level bars (vorlix_levels.cpp): brightness, volume and the volume keys.
+    LRESULT OnBrightnessNotify(WPARAM percent);
+    LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
+    LRESULT OnKbHookMessage(LPARAM keystroke);
+    void ShowVolumeBar();
+    void LoadKbHook();
+    void UnloadKbHook();
     bool OnPaintMinimised();
     void Cleanup();
 
@@ -112,7 +120,15 @@ private:
     // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909.
     UINT_PTR m_timers[6] = {};
 
+    // Written by the volume message handler, read by the volume-key handler.
+    // Also written by the volume watcher's binding, on an audio thread.
+    volatile LONG m_lastVolume = 0;
+    bool m_lastMuted = false;
+    std::unique_ptr<CVXVolume> m_volume;
+
     UINT m_kbHookMessage = 0;
+    HMODULE m_kbHookLibrary = nullptr;
+    FARPROC m_kbUnHook = nullptr;
     UINT m_taskbarCreatedMessage = 0;
     UINT m_testLogMessage = 0;
     UniquePowerNotify m_powerNotify;

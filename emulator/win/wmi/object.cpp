@@ -1,5 +1,7 @@
 #include "object.h"
 
+#include "method_class.h"
+
 #include <new>
 
 #include "text.h"
@@ -237,12 +239,20 @@ HRESULT WbemObject::InheritsFrom(LPCWSTR strAncestor) {
   return strAncestor ? WBEM_S_FALSE : WBEM_E_INVALID_PARAMETER;
 }
 
-// These classes have no methods: lookups find nothing, enumeration is empty.
+// Only WmiSetBrightness has a signature (its inputs; no outputs); other
+// lookups find nothing, and enumeration is empty.
 HRESULT WbemObject::GetMethod(LPCWSTR wszName, LONG, IWbemClassObject** ppIn,
                               IWbemClassObject** ppOut) {
   if (ppIn) *ppIn = nullptr;
   if (ppOut) *ppOut = nullptr;
-  return wszName ? WBEM_E_NOT_FOUND : WBEM_E_INVALID_PARAMETER;
+  if (!wszName) return WBEM_E_INVALID_PARAMETER;
+  if (&cls_ != &brightnessMethodsClass() || !equalsNoCase(toUtf8(wszName), "WmiSetBrightness"))
+    return WBEM_E_NOT_FOUND;
+  if (ppIn) {
+    *ppIn = newClass(setBrightnessInputClass(), server_);
+    if (!*ppIn) return WBEM_E_OUT_OF_MEMORY;
+  }
+  return WBEM_S_NO_ERROR;
 }
 HRESULT WbemObject::BeginMethodEnumeration(LONG) { return WBEM_S_NO_ERROR; }
 HRESULT WbemObject::NextMethod(LONG, BSTR* pstrName, IWbemClassObject** ppIn,

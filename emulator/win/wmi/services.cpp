@@ -3,6 +3,7 @@
 #include <new>
 
 #include "enumerator.h"
+#include "event_bus.h"
 #include "event_class.h"
 #include "events.h"
 #include "method_class.h"
@@ -298,12 +299,14 @@ HRESULT Services::ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemConte
 }
 // GetULong of Method_ULong: takes no input, answers "Data".
 HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName, LONG,
-                             IWbemContext*, IWbemClassObject*, IWbemClassObject** ppOut,
+                             IWbemContext*, IWbemClassObject* pInParams, IWbemClassObject** ppOut,
                              IWbemCallResult** pp) {
   if (ppOut) *ppOut = nullptr;
   if (pp) *pp = nullptr;
   if (!strObjectPath || !strMethodName) return WBEM_E_INVALID_PARAMETER;
   settings_.countMethodCall();
+  if (auto b = planSetBrightness(bstrText(strObjectPath), bstrText(strMethodName), server_))
+    return setBrightness(*b, pInParams, pp);
   auto s = settings_.readAll();
   if (!s) return WBEM_E_FAILED;
   MethodPlan plan = planMethodCall(bstrText(strObjectPath), bstrText(strMethodName), *s, server_);
@@ -325,6 +328,43 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
   if (ppOut) *ppOut = out.detach();
   return hr;
 }
+// WmiSetBrightness: the panel takes the new brightness and, when it changed,
+// the display raises WmiMonitorBrightnessEvent, as a brightness key would.
+HRESULT Services::setBrightness(const BrightnessMethodPlan& plan, IWbemClassObject* in,
+                                IWbemCallResult** pp) {
+  HRESULT hr = WBEM_S_NO_ERROR;
+  switch (plan.outcome) {
+    case MethodOutcome::Data: break;
+    case MethodOutcome::NotFound: hr = WBEM_E_NOT_FOUND; break;
+    case MethodOutcome::InvalidMethod: hr = WBEM_E_INVALID_METHOD; break;
+    default: hr = WBEM_E_INVALID_OBJECT_PATH; break;
+  }
+  std::optional<Value> requested;
+  if (SUCCEEDED(hr)) {
+    VARIANT v;
+    VariantInit(&v);
+    if (!in || FAILED(in->Get(L"Brightness", 0, &v, nullptr, nullptr))) hr = WBEM_E_INVALID_PARAMETER;
+    else if (auto supplied = fromVariant(&v)) requested = coerce(CimType::Uint8, *supplied);
+    VariantClear(&v);
+    if (SUCCEEDED(hr) && (!requested || !std::holds_alternative<std::int64_t>(*requested)))
+      hr = WBEM_E_INVALID_PARAMETER;
+  }
+  if (SUCCEEDED(hr)) {
+    const std::uint32_t value = panelBrightness(std::get<std::int64_t>(*requested));
+    EventBus bus;
+    EventBus::Hold hold(bus);
+    auto before = ec_.read(plan.reg);
+    if (!hold.held() || !before || !ec_.write(plan.reg, value)) {
+      hr = WBEM_E_FAILED;
+    } else if (*before != value) {
+      const std::uint32_t values[] = {value};
+      bus.raiseHeld(hold, values, kBrightnessEventClass);
+    }
+  }
+  giveCallResult(pp, hr, nullptr, {});
+  return hr;
+}
+
 HRESULT Services::ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
                                   IWbemObjectSink*) {
   return WBEM_E_NOT_SUPPORTED;

@@ -9,6 +9,7 @@
 #include "com.h"
 #include "ec_registry.h"
 #include "settings_registry.h"
+#include "method_class.h"
 #include "wmi_model.h"
 
 namespace emu {
@@ -80,6 +81,7 @@ class Services final : public ComObject<IWbemServices, ClientSecurity> {
   HRESULT enumerate(const ClassDef& cls, LONG flags, IEnumWbemClassObject** ppEnum);
   HRESULT getObject(const BSTR path, IWbemClassObject** ppObject);
   HRESULT putInstance(IWbemClassObject* inst, LONG flags, std::string* relPath);
+  HRESULT setBrightness(const BrightnessMethodPlan& plan, IWbemClassObject* in, IWbemCallResult** pp);
 
   RegistryEcBackend backend_;
   Ec ec_{backend_};

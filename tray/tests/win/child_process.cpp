@@ -87,4 +87,17 @@ ServiceRun::~ServiceRun() {
     CloseHandle(m_pi.hProcess);
 }
 
+void PumpFor(std::size_t (*arrived)(), std::size_t count, DWORD deadlineMs, DWORD settleMs) {
+    const DWORD start = GetTickCount();
+    DWORD settled = 0;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        const DWORD now = GetTickCount();
+        if (arrived() >= count && !settled) settled = now;
+        if ((settled && now - settled >= settleMs) || now - start >= deadlineMs) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
 }  // namespace vxtest

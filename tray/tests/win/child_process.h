@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 namespace vxtest {
@@ -33,5 +34,10 @@ private:
     PROCESS_INFORMATION m_pi = {};
     bool m_serving = false;
 };
+
+// Dispatches this thread's messages until arrived() returns at least
+// `count` (then `settleMs` longer, to catch any extra one) or `deadlineMs`
+// passed.
+void PumpFor(std::size_t (*arrived)(), std::size_t count, DWORD deadlineMs, DWORD settleMs = 300);
 
 }  // namespace vxtest

@@ -76,7 +76,8 @@ int Usage() {
                  "  show KIND LEVEL CODE MAXIMUM | hide KIND   an OSD request of the host's main window\n"
                  "  windows         the visible OSD windows: left top width height\n"
                  "  taskbar         the taskbar's height, or none\n"
-                 "  fullscreen MS   a full-screen window in the foreground for MS ms\n");
+                 "  fullscreen MS   a full-screen window in the foreground for MS ms\n"
+                 "  post MSG W L    post a message (a registered name, or a number) to the main window\n");
     return 2;
 }
 
@@ -114,5 +115,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "fullscreen") return FullScreen(static_cast<DWORD>(num(2)));
+    if (cmd == "post" && argc == 5) {
+        // A registered message as another program delivers it: post NAME WPARAM LPARAM (0x hex allowed).
+        HWND main = MainWindow();
+        char* end = nullptr;
+        UINT msg = static_cast<UINT>(std::strtoul(argv[2], &end, 0));
+        if (*end) msg = RegisterWindowMessageA(argv[2]);
+        return main && PostMessageA(main, msg, std::strtoul(argv[3], nullptr, 0),
+                                    static_cast<LPARAM>(std::strtoul(argv[4], nullptr, 0)))
+                   ? 0
+                   : 1;
+    }
     return Usage();
 }

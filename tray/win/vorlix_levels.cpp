@@ -1,0 +1,64 @@
+// The main window's level bars: brightness and volume notifications, and the
+// volume keys reported by the keyboard hook library.
+#include "level_rules.h"
+#include "osd_layout.h"
+#include "vorlix_dlg.h"
+
+namespace vx {
+
+namespace {
+
+constexpr char kKbHookLibrary[] = "VXKBHook.dll";
+using HookEntry = int(__cdecl*)(HMODULE, DWORD, const char*);
+using UnHookEntry = int(__cdecl*)();
+
+}  // namespace
+
+LRESULT CVorlixDlg::OnBrightnessNotify(WPARAM percent) {
+    const BrightnessDecision d = DecideBrightnessNotify(IsFullScreenForeground(Hwnd()), m_skipNextBrightnessOsd != 0);
+    if (d.clearSkip) m_skipNextBrightnessOsd = 0;
+    if (d.show)
+        ShowOSD(SW_SHOW, kOsdLevelBar, BrightnessStep(static_cast<int>(percent)), kLevelBrightness,
+                kBrightnessMaximum);
+    return 1;
+}
+
+void CVorlixDlg::ShowVolumeBar() {
+    ShowOSD(SW_SHOW, kOsdLevelBar, static_cast<int>(m_lastVolume), VolumeOsdCode(m_lastMuted), kVolumeMaximum);
+}
+
+LRESULT CVorlixDlg::OnVolumeNotify(WPARAM muted, LPARAM level) {
+    InterlockedExchange(&m_lastVolume, static_cast<LONG>(level));
+    m_lastMuted = muted != 0;
+    const VolumeDecision d = DecideVolumeNotify(m_volumeSuppressed != 0, TimerHandle(kTimerVolumeSuppression) != 0);
+    if (d.startTimer) StartTimer(kTimerVolumeSuppression, 3000);
+    if (!d.show) return 0;
+    ShowVolumeBar();
+    return 1;
+}
+
+LRESULT CVorlixDlg::OnKbHookMessage(LPARAM keystroke) {
+    const int shows = VolumeKeyShowCount(static_cast<std::uint32_t>(keystroke), m_volumeSuppressed != 0,
+                                         static_cast<int>(m_lastVolume));
+    for (int i = 0; i < shows; ++i) ShowVolumeBar();
+    PumpPendingMessages();
+    return 1;
+}
+
+void CVorlixDlg::LoadKbHook() {
+    m_kbHookLibrary = LoadLibraryA(kKbHookLibrary);
+    if (!m_kbHookLibrary) return;
+    auto hook = reinterpret_cast<HookEntry>(GetProcAddress(m_kbHookLibrary, "Hook"));
+    m_kbUnHook = GetProcAddress(m_kbHookLibrary, "UnHook");
+    if (hook) hook(m_kbHookLibrary, 0, kMainWindowTitle);
+}
+
+void CVorlixDlg::UnloadKbHook() {
+    if (!m_kbHookLibrary) return;
+    if (m_kbUnHook) reinterpret_cast<UnHookEntry>(m_kbUnHook)();
+    FreeLibrary(m_kbHookLibrary);
+    m_kbHookLibrary = nullptr;
+    m_kbUnHook = nullptr;
+}
+
+}  // namespace vx
