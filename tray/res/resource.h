@@ -4,6 +4,8 @@
 #define IDD_VORLIX_DIALOG 102
 #define IDR_MAINFRAME 128
 #define IDD_ABOUTBOX 138
+// The ECO object's template: an empty pop-up, never created.
+#define IDD_ECO 150
 
 #define IDC_ABOUT_VERSION 1001
 #define IDC_ABOUT_ASL_VERSION 1004

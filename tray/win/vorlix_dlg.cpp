@@ -169,10 +169,12 @@ BOOL CVorlixDlg::OnInitDialog() {
     }
     // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
+    m_eco = std::make_unique<CVXSysECODlg>();
 
     StartTimer(kTimerHideMainWindow, 500);
     NotifySoftwareStart();
-    // A leftover ECO scheme is removed here (Power saver made active).
+    // A leftover ECO scheme is removed (Power saver made active).
+    RemoveEcoScheme(kRestorePowerSaver);
 
     m_powerNotify.Reset(RegisterPowerSettingNotification(hwnd, &kAcDcPowerSource, DEVICE_NOTIFY_WINDOW_HANDLE));
 
@@ -343,9 +345,8 @@ void CVorlixDlg::OnPowerBroadcast(WPARAM event, LPARAM data) {
         AddTrayIcon();
         m_volumeSuppressed = 1;
         m_skipNextBrightnessOsd = 1;
-        if (!m_onMainsPower) {
-            // On battery an ECO scheme left active is removed here.
-        }
+        // On battery an ECO scheme left active is removed.
+        if (!m_onMainsPower) RemoveEcoScheme(kRestoreSavedScheme);
         break;
     case PBT_APMSUSPEND:
         m_volumeSuppressed = 1;
@@ -379,6 +380,8 @@ void CVorlixDlg::Cleanup() {
     for (auto& osd : m_osd) osd.reset();
     // The user-defined key object, the volume watcher and the ECO object are
     // destroyed here, then a leftover ECO scheme is removed.
+    m_eco.reset();
+    RemoveEcoScheme(kRestoreSavedScheme);
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

@@ -6,6 +6,7 @@
 #include "Brindle.h"
 #include "activity_log.h"
 #include "dialog_base.h"
+#include "eco_dlg.h"
 #include "handles.h"
 #include "osd_window.h"
 #include "settings.h"
@@ -88,6 +89,7 @@ private:
     LanguageSelection m_language;
     // The OSD windows of kinds 1, 3, 4 and 5, in that order.
     std::unique_ptr<CVXSysOSD> m_osd[std::size(kOsdKinds)];
+    std::unique_ptr<CVXSysECODlg> m_eco;
 
     bool m_onMainsPower = false;
     bool m_wirelessOsdShown = false;
