@@ -169,6 +169,7 @@ BOOL CVorlixDlg::OnInitDialog() {
     }
     // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
+    m_userDefine = std::make_unique<CVXUserDefineKey>();
     m_eco = std::make_unique<CVXSysECODlg>();
 
     StartTimer(kTimerHideMainWindow, 500);
@@ -183,7 +184,7 @@ BOOL CVorlixDlg::OnInitDialog() {
     UserDefinePreset preset = ReadUserDefinePreset(ProgramDirectoryShort());
     m_userDefinePreset = preset.present;
     if (preset.present)
-        WriteRegistryText(HKEY_CURRENT_USER, kUserDefineKey, kUserDefinePathValue, preset.programPath);
+        WriteUserDefineValue(kUserDefinePathValue, preset.programPath);
 
     // Without a reply the flag stays clear and device states are read through commands.
     m_firmwareReportsStates = vx::FirmwareReportsStates(ReadAslVersion());
@@ -242,9 +243,7 @@ void CVorlixDlg::OnCommand(WPARAM wParam) {
         OpenAboutBox();
         break;
     case kMenuUserDefine:
-        if (!m_userDefinePreset && !m_userDefineDialogOpen) {
-            // The user-defined key dialog opens here, guarded by m_userDefineDialogOpen.
-        }
+        OpenUserDefineDialog(*this);
         break;
     default:
         // Enter and Escape reaching the hidden window must not end the program.
@@ -380,6 +379,7 @@ void CVorlixDlg::Cleanup() {
     for (auto& osd : m_osd) osd.reset();
     // The user-defined key object, the volume watcher and the ECO object are
     // destroyed here, then a leftover ECO scheme is removed.
+    m_userDefine.reset();
     m_eco.reset();
     RemoveEcoScheme(kRestoreSavedScheme);
     for (UINT_PTR id : kTimerIds)
