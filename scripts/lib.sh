@@ -129,6 +129,13 @@ WIN32_BIN=$BUILD_ROOT/win32/bin
 install_emulator() {
   bounded 120 wine "$WIN64_BIN/emuctl.exe" install
   bounded 120 wine "$WIN32_BIN/emuctl.exe" install
+  install_eco_scheme_file
+}
+
+# The ECO power-scheme file ships with the system in the Windows folder,
+# where the tray program imports it from.
+install_eco_scheme_file() {
+  cp -f "$ROOT/data/ZELECO" "$WINEPREFIX/drive_c/windows/ZELECO"
 }
 
 # Brings up everything the Windows tests and the demo run on: prefix,

@@ -20,6 +20,7 @@
 #include "hotkeys.h"
 #include "install.h"
 #include "method_class.h"
+#include "power_registry.h"
 #include "settings_registry.h"
 #include "wide.h"
 
@@ -62,7 +63,16 @@ void printUsage(FILE* out) {
                "  cimv2 <class> --instances <n>  show at most n of the class's instances (0: none)\n"
                "  cimv2 --unavailable     connections to root\\CIMV2 fail as with WMI stopped\n"
                "  cimv2 --clear           Wine's own root\\CIMV2 answers again\n"
-               "  (reset and install also put the settings back and clear the cimv2 overrides)\n"
+               "  power [list]            print the power schemes in enumeration order, * the active\n"
+               "  power active            print Active=<GUID> <name>\n"
+               "  power activate <scheme> make a scheme active (GUID, balanced, high, saver)\n"
+               "  power add <scheme> [name]  create a scheme: a GUID or a leftover mode scheme\n"
+               "                          (gaming, movie, presentation, office, turbobattery)\n"
+               "  power remove <scheme>   delete a scheme (refused for the active one)\n"
+               "  power alarm <low> <critical>  battery alarm levels (ReadGlobalPwrPolicy), percent\n"
+               "  power reset             Balanced (active), High performance and Power saver only\n"
+               "  (reset and install also put the settings and the power schemes back and clear\n"
+               "   the cimv2 overrides; install also copies powrprof.dll into the system folder)\n"
                "registers:\n", emu::kMaxBatch);
   for (const auto& r : emu::registers())
     std::fprintf(out, "  %-9.*s default %-3u mask 0x%02X  %.*s\n", static_cast<int>(r.name.size()),
@@ -115,12 +125,103 @@ std::wstring ownDirectory() {
 bool resetAll(emu::Ec& ec) {
   emu::SettingsStore store;
   return ec.reset() && emu::storeLabel({}) && store.reset() && emu::clearCimv2() &&
-         emu::storeAudio(emu::defaultAudio());
+         emu::storeAudio(emu::defaultAudio()) && emu::PowerStore().reset() == ERROR_SUCCESS;
+}
+
+// Schemes by name: the system's own, and the notebook's mode schemes that
+// an earlier installation may have left behind.
+struct NamedScheme {
+  const char* word;
+  GUID guid;
+  const wchar_t* name;
+};
+const NamedScheme kNamedSchemes[] = {
+    {"balanced", emu::kBalancedScheme, L"Balanced"},
+    {"high", emu::kHighPerformanceScheme, L"High performance"},
+    {"saver", emu::kPowerSaverScheme, L"Power saver"},
+    {"gaming", {0x98B32AC9, 0x6345, 0x4AB9, {0xA9, 0x81, 0x0F, 0x0E, 0x39, 0xC0, 0x85, 0x78}}, L"Gaming"},
+    {"movie", {0x0BC57CB5, 0x5E55, 0x4DF1, {0xBA, 0x8D, 0x20, 0xF9, 0x0B, 0x9F, 0x21, 0x3B}}, L"Movie"},
+    {"presentation", {0xC3407F92, 0xA518, 0x430B, {0x94, 0xBF, 0x98, 0x74, 0x57, 0x5E, 0x93, 0x1E}}, L"Presentation"},
+    {"office", {0xDF8734A4, 0xF9A5, 0x49CF, {0xA3, 0x36, 0xB8, 0xF6, 0xE6, 0x20, 0x78, 0x07}}, L"Office"},
+    {"turbobattery", {0xDB5648DC, 0xC820, 0x4FD8, {0xB4, 0x13, 0x2C, 0xCC, 0xD4, 0x8C, 0x27, 0x3F}}, L"TurboBattery"},
+};
+
+std::optional<GUID> schemeArgument(const std::string& arg, std::wstring* name = nullptr) {
+  for (const auto& n : kNamedSchemes)
+    if (_stricmp(arg.c_str(), n.word) == 0) {
+      if (name) *name = n.name;
+      return n.guid;
+    }
+  return emu::parseGuid(emu::toWide(arg));
+}
+
+int powerFailed(const char* what, DWORD error) {
+  std::fprintf(stderr, "emuctl: power %s failed (error %lu)\n", what, static_cast<unsigned long>(error));
+  return kFailed;
+}
+
+int power(const std::vector<std::string>& args) {
+  const std::string sub = args.size() > 1 ? args[1] : "list";
+  emu::PowerStore store;
+  if (sub == "list" && args.size() <= 2) {
+    std::vector<emu::PowerScheme> all;
+    GUID active{};
+    if (DWORD e = store.schemes(all)) return powerFailed("list", e);
+    if (DWORD e = store.active(active)) return powerFailed("list", e);
+    for (const auto& s : all)
+      std::printf("%c %s %s\n", IsEqualGUID(s.guid, active) ? '*' : ' ', emu::toUtf8(emu::guidText(s.guid)).c_str(),
+                  emu::toUtf8(s.name).c_str());
+    return kOk;
+  }
+  if (sub == "active" && args.size() == 2) {
+    GUID active{};
+    std::vector<emu::PowerScheme> all;
+    if (DWORD e = store.active(active)) return powerFailed("active", e);
+    store.schemes(all);
+    std::wstring name;
+    for (const auto& s : all)
+      if (IsEqualGUID(s.guid, active)) name = s.name;
+    std::printf("Active=%s %s\n", emu::toUtf8(emu::guidText(active)).c_str(), emu::toUtf8(name).c_str());
+    return kOk;
+  }
+  if ((sub == "activate" || sub == "remove") && args.size() == 3) {
+    auto g = schemeArgument(args[2]);
+    if (!g) return usageError(("not a scheme: " + args[2]).c_str());
+    DWORD e = sub == "activate" ? store.setActive(*g) : store.remove(*g);
+    if (e) return powerFailed(sub.c_str(), e);
+    std::printf("%s %s\n", sub == "activate" ? "Active=" : "Removed=", emu::toUtf8(emu::guidText(*g)).c_str());
+    return kOk;
+  }
+  if (sub == "add" && (args.size() == 3 || args.size() == 4)) {
+    std::wstring name = L"Scheme";
+    auto g = schemeArgument(args[2], &name);
+    if (!g) return usageError(("not a scheme: " + args[2]).c_str());
+    if (args.size() == 4) name = emu::toWide(args[3]);
+    if (DWORD e = store.add(*g, name, {})) return powerFailed("add", e);
+    std::printf("Added=%s %s\n", emu::toUtf8(emu::guidText(*g)).c_str(), emu::toUtf8(name).c_str());
+    return kOk;
+  }
+  if (sub == "alarm" && args.size() == 4) {
+    auto low = emu::parseUserNumber(args[2]), critical = emu::parseUserNumber(args[3]);
+    if (!low || !critical) return usageError("alarm levels are numbers");
+    if (DWORD e = store.setAlarmLevels(*low, *critical)) return powerFailed("alarm", e);
+    std::printf("LowAlarmLevel=%lu CriticalAlarmLevel=%lu\n", static_cast<unsigned long>(*low),
+                static_cast<unsigned long>(*critical));
+    return kOk;
+  }
+  if (sub == "reset" && args.size() == 2) {
+    if (DWORD e = store.reset()) return powerFailed("reset", e);
+    std::printf("power schemes reset\n");
+    return kOk;
+  }
+  return usageError("wrong arguments for power");
 }
 
 int install(emu::Ec& ec) {
   std::wstring installed, error;
-  if (!emu::installProvider(ownDirectory() + L"\\" + emu::kProviderDll, installed, error)) {
+  std::wstring powerInstalled;
+  if (!emu::installProvider(ownDirectory() + L"\\" + emu::kProviderDll, installed, error) ||
+      !emu::installSystemDll(ownDirectory() + L"\\" + emu::kPowerDll, emu::kPowerDll, powerInstalled, error)) {
     std::fprintf(stderr, "emuctl: install failed: %s\n", emu::toUtf8(error).c_str());
     return kFailed;
   }
@@ -133,8 +234,8 @@ int install(emu::Ec& ec) {
     std::fprintf(stderr, "emuctl: install: cannot reset the EC state\n");
     return kFailed;
   }
-  std::printf("installed %s as the WMI locator; EC reset to defaults\n",
-              emu::toUtf8(installed).c_str());
+  std::printf("installed %s as the WMI locator and %s; EC and power schemes reset to defaults\n",
+              emu::toUtf8(installed).c_str(), emu::toUtf8(powerInstalled).c_str());
   return kOk;
 }
 
@@ -411,6 +512,7 @@ int run(const std::vector<std::string>& args) {
     return audio(args);
   if (cmd == "setting" && args.size() <= 3) return setting(args);
   if (cmd == "cimv2") return cimv2(args);
+  if (cmd == "power") return power(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
       cmd == "press" || cmd == "label" || cmd == "setting")
     return usageError(("wrong arguments for " + cmd).c_str());

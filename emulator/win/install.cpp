@@ -103,6 +103,16 @@ bool copyDll(const std::wstring& from, const std::wstring& to, std::wstring& err
 
 }  // namespace
 
+bool installSystemDll(const std::wstring& sourceDll, const wchar_t* fileName, std::wstring& installedPath,
+                      std::wstring& error) {
+  if (GetFileAttributesW(sourceDll.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    error = L"missing " + sourceDll;
+    return false;
+  }
+  installedPath = systemDirectory() + L"\\" + fileName;
+  return sameContent(sourceDll, installedPath) || copyDll(sourceDll, installedPath, error);
+}
+
 std::wstring registeredLocator() { return readString(kLocatorServerKey, nullptr); }
 
 bool installProvider(const std::wstring& sourceDll, std::wstring& installedPath,
@@ -111,9 +121,7 @@ bool installProvider(const std::wstring& sourceDll, std::wstring& installedPath,
     error = L"missing " + sourceDll;
     return false;
   }
-  installedPath = systemDirectory() + L"\\" + kProviderDll;
-  if (!sameContent(sourceDll, installedPath) && !copyDll(sourceDll, installedPath, error))
-    return false;
+  if (!installSystemDll(sourceDll, kProviderDll, installedPath, error)) return false;
   // Remember what Wine had registered, once: our own DLL is never remembered.
   const std::wstring current = registeredLocator();
   if (!current.empty() && !endsWithNoCase(current, std::wstring(L"\\") + kProviderDll)) {

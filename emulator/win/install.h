@@ -22,6 +22,15 @@ std::wstring registeredLocator();
 bool installProvider(const std::wstring& sourceDll, std::wstring& installedPath,
                      std::wstring& error);
 
+// The emulated power-management DLL, loaded in place of Wine's through the
+// DLL override powrprof=n,b.
+inline constexpr wchar_t kPowerDll[] = L"powrprof.dll";
+
+// Copies sourceDll into the system folder under the same file name (unless
+// an identical copy is there).
+bool installSystemDll(const std::wstring& sourceDll, const wchar_t* fileName, std::wstring& installedPath,
+                      std::wstring& error);
+
 // Registers the remembered (or Wine's usual) locator DLL again.
 bool uninstallProvider(std::wstring& restoredPath, std::wstring& error);
 

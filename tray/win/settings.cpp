@@ -39,14 +39,14 @@ std::optional<std::string> ReadRegistryText(HKEY root, const char* key, const ch
     return SettingTextFromData(data, size);
 }
 
-void WriteRegistryText(HKEY root, const char* key, const char* value, const std::string& text) {
+bool WriteRegistryText(HKEY root, const char* key, const char* value, const std::string& text) {
     UniqueRegKey hkey;
     char keyClass[] = " ";
     if (RegCreateKeyExA(root, key, 0, keyClass, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, hkey.Receive(),
                         nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(hkey.Get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
+        return false;
+    return RegSetValueExA(hkey.Get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 LanguageSelection SelectLanguageSection() {

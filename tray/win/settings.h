@@ -27,8 +27,9 @@ std::string ProgramDirectoryShort();
 std::optional<std::string> ReadRegistryText(HKEY root, const char* key, const char* value);
 
 // Creates the key when needed and stores the text as REG_SZ; failures are
-// silent, as for every settings write of the program.
-void WriteRegistryText(HKEY root, const char* key, const char* value, const std::string& text);
+// silent for the user, as for every settings write of the program; the
+// result tells whether the text was stored.
+bool WriteRegistryText(HKEY root, const char* key, const char* value, const std::string& text);
 
 // The language table's path and the section every text is read from.
 struct LanguageSelection {

@@ -181,12 +181,15 @@ BOOL CVorlixDlg::OnInitDialog() {
     }
     // Then the user-defined key object, the volume watcher, the brightness
     // subscription and the ECO object are created, in that order.
+    m_userDefine = std::make_unique<CVXUserDefineKey>();
     m_volume = std::make_unique<CVXVolume>(hwnd, &m_lastVolume);
     SubscribeBrightness(hwnd);
+    m_eco = std::make_unique<CVXSysECODlg>();
 
     StartTimer(kTimerHideMainWindow, 500);
     NotifySoftwareStart();
-    // A leftover ECO scheme is removed here (Power saver made active).
+    // A leftover ECO scheme is removed (Power saver made active).
+    RemoveEcoScheme(kRestorePowerSaver);
 
     m_powerNotify.Reset(RegisterPowerSettingNotification(hwnd, &kAcDcPowerSource, DEVICE_NOTIFY_WINDOW_HANDLE));
 
@@ -195,7 +198,7 @@ BOOL CVorlixDlg::OnInitDialog() {
     UserDefinePreset preset = ReadUserDefinePreset(ProgramDirectoryShort());
     m_userDefinePreset = preset.present;
     if (preset.present)
-        WriteRegistryText(HKEY_CURRENT_USER, kUserDefineKey, kUserDefinePathValue, preset.programPath);
+        WriteUserDefineValue(kUserDefinePathValue, preset.programPath);
 
     // Without a reply the flag stays clear and device states are read through commands.
     m_firmwareReportsStates = vx::FirmwareReportsStates(ReadAslVersion());
@@ -254,9 +257,7 @@ void CVorlixDlg::OnCommand(WPARAM wParam) {
         OpenAboutBox();
         break;
     case kMenuUserDefine:
-        if (!m_userDefinePreset && !m_userDefineDialogOpen) {
-            // The user-defined key dialog opens here, guarded by m_userDefineDialogOpen.
-        }
+        OpenUserDefineDialog(*this);
         break;
     default:
         // Enter and Escape reaching the hidden window must not end the program.
@@ -357,9 +358,8 @@ void CVorlixDlg::OnPowerBroadcast(WPARAM event, LPARAM data) {
         AddTrayIcon();
         m_volumeSuppressed = 1;
         m_skipNextBrightnessOsd = 1;
-        if (!m_onMainsPower) {
-            // On battery an ECO scheme left active is removed here.
-        }
+        // On battery an ECO scheme left active is removed.
+        if (!m_onMainsPower) RemoveEcoScheme(kRestoreSavedScheme);
         break;
     case PBT_APMSUSPEND:
         m_volumeSuppressed = 1;
@@ -393,7 +393,10 @@ void CVorlixDlg::Cleanup() {
     for (auto& osd : m_osd) osd.reset();
     // The user-defined key object, the volume watcher and the ECO object are
     // destroyed here, then a leftover ECO scheme is removed.
+    m_userDefine.reset();
     m_volume.reset();
+    m_eco.reset();
+    RemoveEcoScheme(kRestoreSavedScheme);
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

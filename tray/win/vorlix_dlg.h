@@ -6,9 +6,11 @@
 #include "Brindle.h"
 #include "activity_log.h"
 #include "dialog_base.h"
+#include "eco_dlg.h"
 #include "handles.h"
 #include "osd_window.h"
 #include "settings.h"
+#include "user_define_dlg.h"
 
 #include <shellapi.h>
 
@@ -48,6 +50,9 @@ public:
     bool LoggingOn() const { return m_loggingOn; }
     void SetLoggingOn(bool on) { m_loggingOn = on; }
     bool FirmwareReportsStates() const { return m_firmwareReportsStates; }
+    bool UserDefinePresetActive() const { return m_userDefinePreset; }
+    bool UserDefineDialogOpen() const { return m_userDefineDialogOpen; }
+    void SetUserDefineDialogOpen(bool open) { m_userDefineDialogOpen = open; }
 
     // Appends a line to the activity log while logging is on.
     void WriteLogLine(int kind, const std::string& text);
@@ -96,6 +101,8 @@ private:
     LanguageSelection m_language;
     // The OSD windows of kinds 1, 3, 4 and 5, in that order.
     std::unique_ptr<CVXSysOSD> m_osd[std::size(kOsdKinds)];
+    std::unique_ptr<CVXUserDefineKey> m_userDefine;  // never shown
+    std::unique_ptr<CVXSysECODlg> m_eco;
 
     bool m_onMainsPower = false;
     bool m_wirelessOsdShown = false;

@@ -1,0 +1,161 @@
+#include "eco_schemes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+using vx::SchemeId;
+
+constexpr SchemeId kBalanced = {0x381B4222, 0xF694, 0x41F0, {0x96, 0x85, 0xFF, 0x5B, 0xB2, 0x60, 0xDF, 0x2E}};
+constexpr SchemeId kHigh = {0x8C5E7FDA, 0xE8BF, 0x4A96, {0x9A, 0x85, 0xA6, 0xE2, 0x3A, 0x8C, 0x63, 0x5C}};
+
+// Power schemes as Windows keeps them: deleting the active one is refused,
+// only existing schemes can be made active; calls can be made to fail.
+struct FakePower : vx::PowerSchemeCalls {
+    std::vector<SchemeId> schemes{kBalanced, kHigh, vx::kPowerSaverScheme};
+    SchemeId active = kBalanced;
+    bool fileReadable = true;
+    bool denySetActive = false;
+    bool denyDelete = false;
+    int calls = 0;
+
+    bool Has(const SchemeId& s) const { return std::find(schemes.begin(), schemes.end(), s) != schemes.end(); }
+    bool GetActive(SchemeId& out) override {
+        ++calls;
+        out = active;
+        return true;
+    }
+    bool ImportEcoFile(const SchemeId& as) override {
+        ++calls;
+        if (!fileReadable) return false;
+        if (!Has(as)) schemes.push_back(as);
+        return true;
+    }
+    bool SetActive(const SchemeId& s) override {
+        ++calls;
+        if (denySetActive || !Has(s)) return false;
+        active = s;
+        return true;
+    }
+    bool Delete(const SchemeId& s) override {
+        ++calls;
+        if (denyDelete || s == active || !Has(s)) return false;
+        schemes.erase(std::find(schemes.begin(), schemes.end(), s));
+        return true;
+    }
+    bool Enumerate(unsigned index, SchemeId& out) override {
+        ++calls;
+        if (index >= schemes.size()) return false;
+        out = schemes[index];
+        return true;
+    }
+};
+
+TEST(EcoSchemes, OnThenOffReturnsToTheSchemeActiveBefore) {
+    FakePower power;
+    power.active = kHigh;
+    vx::EcoSchemes eco(power);
+    ASSERT_TRUE(eco.Enable());
+    EXPECT_EQ(power.active, vx::kEcoScheme);
+    EXPECT_EQ(eco.SavedScheme(), kHigh);
+    // A second switch-on keeps the scheme to return to.
+    ASSERT_TRUE(eco.Enable());
+    EXPECT_EQ(eco.SavedScheme(), kHigh);
+    ASSERT_TRUE(eco.Disable(vx::kRestoreSavedScheme));
+    EXPECT_EQ(power.active, kHigh);
+    EXPECT_FALSE(power.Has(vx::kEcoScheme));
+}
+
+TEST(EcoSchemes, RemoveActsOnlyOnAnExistingEcoScheme) {
+    struct Case {
+        bool ecoPresent;
+        int mode;
+        SchemeId activeAfter;
+    } cases[] = {
+        {false, vx::kRestoreSavedScheme, kHigh},
+        {false, vx::kRestorePowerSaver, kHigh},
+        // A leftover from an earlier run: nothing saved, Power saver either way.
+        {true, vx::kRestoreSavedScheme, vx::kPowerSaverScheme},
+        {true, vx::kRestorePowerSaver, vx::kPowerSaverScheme},
+    };
+    for (const auto& c : cases) {
+        FakePower power;
+        power.active = kHigh;
+        if (c.ecoPresent) {
+            power.schemes.push_back(vx::kEcoScheme);
+            power.active = vx::kEcoScheme;
+        }
+        vx::EcoSchemes eco(power);
+        eco.Remove(c.mode);
+        EXPECT_EQ(power.active, c.activeAfter) << c.ecoPresent << " " << c.mode;
+        EXPECT_FALSE(power.Has(vx::kEcoScheme));
+        EXPECT_EQ(power.schemes.size(), 3u);
+    }
+}
+
+TEST(EcoSchemes, SavedSchemeGoneMeanwhileFallsBackToPowerSaver) {
+    FakePower power;
+    power.active = kHigh;
+    vx::EcoSchemes eco(power);
+    ASSERT_TRUE(eco.Enable());
+    power.schemes.erase(std::find(power.schemes.begin(), power.schemes.end(), kHigh));
+    EXPECT_TRUE(eco.Disable(vx::kRestoreSavedScheme));
+    EXPECT_EQ(power.active, vx::kPowerSaverScheme);
+    EXPECT_FALSE(power.Has(vx::kEcoScheme));
+}
+
+TEST(EcoSchemes, FailingCallsGiveUpAfterTheBoundLeavingNoHalfMadeState) {
+    {
+        FakePower power;  // the scheme file is missing
+        power.fileReadable = false;
+        vx::EcoSchemes eco(power);
+        EXPECT_FALSE(eco.Enable());
+        EXPECT_EQ(power.calls, 1 + vx::kPowerCallTries);
+        EXPECT_EQ(power.active, kBalanced);
+        EXPECT_FALSE(power.Has(vx::kEcoScheme));
+    }
+    {
+        FakePower power;  // no right to change the active scheme
+        power.denySetActive = true;
+        vx::EcoSchemes eco(power);
+        EXPECT_FALSE(eco.Enable());
+        EXPECT_EQ(power.active, kBalanced);
+        EXPECT_FALSE(power.Has(vx::kEcoScheme));
+        EXPECT_LE(power.calls, 2 + 2 * vx::kPowerCallTries);
+    }
+    {
+        FakePower power;  // no right to delete: ECO stays only while nothing else could be made active
+        vx::EcoSchemes eco(power);
+        ASSERT_TRUE(eco.Enable());
+        power.denyDelete = true;
+        power.calls = 0;
+        EXPECT_FALSE(eco.Disable(vx::kRestoreSavedScheme));
+        EXPECT_EQ(power.calls, 1 + vx::kPowerCallTries);
+        EXPECT_EQ(power.active, kBalanced);
+    }
+}
+
+TEST(EcoSchemes, OnlyTheFirstLeftoverModeSchemeFoundIsDeleted) {
+    FakePower power;
+    const SchemeId office = vx::kEcoModeSchemes[3], gaming = vx::kEcoModeSchemes[0];
+    power.schemes.push_back(office);
+    power.schemes.push_back(gaming);
+    power.active = office;
+    vx::EcoSchemes eco(power);
+    EXPECT_TRUE(eco.RemoveLeftoverModeScheme());
+    EXPECT_FALSE(power.Has(office));
+    EXPECT_TRUE(power.Has(gaming));
+    EXPECT_EQ(power.active, vx::kPowerSaverScheme);
+
+    FakePower clean;
+    clean.active = kHigh;
+    vx::EcoSchemes none(clean);
+    EXPECT_FALSE(none.RemoveLeftoverModeScheme());
+    EXPECT_EQ(clean.active, kHigh);
+    EXPECT_EQ(clean.schemes.size(), 3u);
+}
+
+}  // namespace
