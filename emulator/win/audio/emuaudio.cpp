@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "class_factory.h"
+
 #include "audio_store.h"
 #include "event_bus.h"
 #include "wide.h"
@@ -310,37 +312,7 @@ class Enumerator final : public Unknown<IMMDeviceEnumerator> {
   }
 };
 
-class Factory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* e = new (std::nothrow) Enumerator();
-    if (!e) return E_OUTOFMEMORY;
-    HRESULT hr = e->QueryInterface(riid, ppv);
-    e->Release();
-    return hr;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) ++g_objects;
-    else --g_objects;
-    return S_OK;
-  }
-};
-
-Factory g_factory;
+StaticClassFactory<Enumerator> g_factory(g_objects);
 
 }  // namespace
 }  // namespace emu

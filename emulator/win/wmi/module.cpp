@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "class_factory.h"
 #include "com.h"
 #include "locator.h"
 
@@ -13,36 +14,7 @@ HMODULE g_module = nullptr;
 
 namespace {
 
-class LocatorFactory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  // A static object: its lifetime is the module's.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    ComPtr<Locator> locator(new (std::nothrow) Locator());
-    if (!locator) return E_OUTOFMEMORY;
-    return locator->QueryInterface(riid, ppv);
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) ++g_moduleRefs;
-    else --g_moduleRefs;
-    return S_OK;
-  }
-};
-
-LocatorFactory g_factory;
+StaticClassFactory<Locator> g_factory(g_moduleRefs);
 
 }  // namespace
 }  // namespace emu
