@@ -14,3 +14,7 @@ expect_eq() { # name actual expected
 # A Wine program with a time limit, its output without carriage returns.
 w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 probe() { w "$BIN/tray_probe.exe" "$@"; }
+until_true() { # seconds command...: polls until the command succeeds
+  local end=$((SECONDS + $1)); shift
+  while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
+}

@@ -14,10 +14,6 @@ E2E_NAME=levels_e2e
 source "$(dirname "$0")/e2e_lib.sh"
 osd() { w "$BIN/osd_probe.exe" "$@"; }
 emu() { w "$BIN/emuctl.exe" "$@" >/dev/null; }
-until_true() { # seconds command...: polls until the command succeeds
-  local end=$((SECONDS + $1)); shift
-  while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
-}
 
 HOST_PID=
 cleanup() {

@@ -14,10 +14,6 @@ WORK=$(mktemp -d /tmp/osd-e2e.XXXXXX)
 E2E_NAME=osd_e2e
 source "$(dirname "$0")/e2e_lib.sh"
 osd() { w "$BIN/osd_probe.exe" "$@"; }
-until_true() { # seconds command...: polls until the command succeeds
-  local end=$((SECONDS + $1)); shift
-  while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
-}
 now_ms() { date +%s%3N; }
 
 cleanup() {

@@ -30,10 +30,6 @@ reg() { timeout 60 wine reg "$@" "$REG_VIEW" >/dev/null 2>&1; }
 reg_value() { # key value
   timeout 60 wine reg query "$1" /v "$2" "$REG_VIEW" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
-until_true() { # seconds command...: polls until the command succeeds
-  local end=$((SECONDS + $1)); shift
-  while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.2; done
-}
 
 CORVANE_KEY='HKCU\Software\ZEL\Corvane'
 USERDEF_KEY='HKCU\Software\ZEL\Corvane\User Define Key'
