@@ -124,7 +124,7 @@ stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "${XV
 # the Unix locale, so a Korean UTF-8 locale is compiled into $OUT/locale
 # (nothing on the machine changes) and exported. A first program under that
 # locale lets Wine rewrite its font links for the new code page; then Tahoma
-# is linked to the prefix's Korean font (NanumGothic) as a Korean Windows
+# (regular and bold) is linked to the prefix's Korean font (NanumGothic) as a Korean Windows
 # links it to its own Korean font, so Hangul drawn in Tahoma has glyphs.
 korean_locale() {
   local dir=$OUT/locale
@@ -133,12 +133,16 @@ korean_locale() {
     localedef -i ko_KR -f UTF-8 "$dir/ko_KR.UTF-8" >/dev/null 2>&1 || [ -d "$dir/ko_KR.UTF-8" ] \
       || { log "cannot compile the Korean locale"; return 1; }
   fi
-  export LOCPATH=$dir LC_ALL=ko_KR.UTF-8 LANG=ko_KR.UTF-8
+  export LOCPATH=$dir
+  # (this shell has no use for the locale itself; its complaint is silenced)
+  export LC_ALL=ko_KR.UTF-8 LANG=ko_KR.UTF-8 2>/dev/null
   bounded 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-  local view
+  local view key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
   for view in 64 32; do
-    bounded 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v Tahoma /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic\0GULIM.TTC,Gulim' /f /reg:$view >/dev/null 2>&1
+    bounded 60 wine reg add "$key" /v Tahoma /t REG_MULTI_SZ \
+      /d 'NanumGothic.ttf,NanumGothic\0GULIM.TTC,Gulim' /f /reg:$view >/dev/null 2>&1
+    bounded 60 wine reg add "$key" /v 'Tahoma Bold' /t REG_MULTI_SZ \
+      /d 'NanumGothicBold.ttf,NanumGothic\0GULIM.TTC,Gulim' /f /reg:$view >/dev/null 2>&1
   done
 }
 

@@ -1,6 +1,9 @@
-// Saves the battery gauge for a range of battery states in both languages
-// as PNG files: gauge_gallery.exe OUTPUT_DIRECTORY. Prints one line per
-// picture and exits non-zero when one could not be saved.
+// Saves the battery gauge for a range of battery states as PNG files
+// (gauge-STATE-LANGUAGE.png):
+//   gauge_gallery.exe OUTPUT_DIRECTORY [en|ko]    (default: both languages)
+// The texts are narrow texts of the ANSI code page, so the Korean pictures
+// need a Korean system locale. Prints one line per picture and exits
+// non-zero when one could not be saved.
 #include "text_convert.h"
 #include "viewer_test_support.h"
 
@@ -30,7 +33,7 @@ GaugeState Make(int percent, bool charging, std::uint32_t seconds, int critical,
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: gauge_gallery OUTPUT_DIRECTORY\n");
+        std::fprintf(stderr, "usage: gauge_gallery OUTPUT_DIRECTORY [en|ko]\n");
         return 2;
     }
     if (!quillontest::StartGdiplus()) return 1;
@@ -46,10 +49,13 @@ int main(int argc, char** argv) {
     };
     const struct {
         const wchar_t* suffix;
+        const char* option;
         LANGID language;
-    } languages[] = {{L"en", 1033}, {L"ko", 1042}};
+    } languages[] = {{L"en", "en", 1033}, {L"ko", "ko", 1042}};
+    const std::string only = argc > 2 ? argv[2] : "";
     int failures = 0;
     for (const auto& language : languages) {
+        if (!only.empty() && only != language.option) continue;
         const quillon::GaugeTexts texts = quillon::LoadGaugeTexts(GetModuleHandleW(nullptr), language.language);
         for (const Picture& p : pictures) {
             quillontest::GaugeImage image = quillontest::RenderGauge(p.state, texts);
