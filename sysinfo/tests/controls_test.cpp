@@ -166,6 +166,10 @@ TEST_F(ControlsTest, PositionAboveTheMaximumEmptiesTheBar) {
         EXPECT_EQ(anyBar, c.anyBar) << c.set;
         EXPECT_EQ(allBar, c.allBar) << c.set;
     }
+    // A window destroyed while attached lets go of its object.
+    DestroyWindow(bar.hwnd());
+    EXPECT_EQ(bar.hwnd(), nullptr);
+    EXPECT_EQ(bar.SetPos(5), -1);
 }
 
 TEST_F(ControlsTest, RedrawsOnlyWhenTheBarWidthChanges) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace quillon {
 
@@ -13,9 +14,11 @@ constexpr char kOwnerProperty[] = "QuillonDrawnControl";
 constexpr char kOldProcProperty[] = "QuillonDrawnControlProc";
 
 // Subclasses `window` with an ANSI window procedure, so text messages
-// arrive as narrow strings whatever the control's class is.
-bool Subclass(HWND window, WNDPROC proc, void* owner) {
-    if (!IsWindow(window) || GetPropA(window, kOwnerProperty)) return false;
+// arrive as narrow strings whatever the control's class is, and keeps it in
+// `attached`. False when something is attached already, the window does
+// not exist or is another object's.
+bool Subclass(HWND& attached, HWND window, WNDPROC proc, void* owner) {
+    if (attached || !IsWindow(window) || GetPropA(window, kOwnerProperty)) return false;
     SetPropA(window, kOwnerProperty, owner);
     const LONG_PTR old = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
     if (!old) {
@@ -23,6 +26,7 @@ bool Subclass(HWND window, WNDPROC proc, void* owner) {
         return false;
     }
     SetPropA(window, kOldProcProperty, reinterpret_cast<HANDLE>(old));
+    attached = window;
     return true;
 }
 
@@ -30,8 +34,10 @@ WNDPROC OldProc(HWND window) {
     return reinterpret_cast<WNDPROC>(GetPropA(window, kOldProcProperty));
 }
 
-void Unsubclass(HWND window) {
-    if (!IsWindow(window)) return;
+// Gives the window its own procedure back and forgets it.
+void Unsubclass(HWND& attached) {
+    const HWND window = std::exchange(attached, nullptr);
+    if (!window || !IsWindow(window)) return;
     if (WNDPROC old = OldProc(window)) SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
     RemovePropA(window, kOldProcProperty);
     RemovePropA(window, kOwnerProperty);
@@ -81,15 +87,11 @@ CDolStatic::~CDolStatic() {
 }
 
 bool CDolStatic::Attach(HWND control) {
-    if (m_hwnd || !Subclass(control, &CDolStatic::WindowProc, this)) return false;
-    m_hwnd = control;
-    return true;
+    return Subclass(m_hwnd, control, &CDolStatic::WindowProc, this);
 }
 
 void CDolStatic::Detach() {
-    if (!m_hwnd) return;
     Unsubclass(m_hwnd);
-    m_hwnd = nullptr;
 }
 
 void CDolStatic::SetText(const char* text) {
@@ -164,15 +166,11 @@ CTextProgressCtrl::~CTextProgressCtrl() {
 }
 
 bool CTextProgressCtrl::Attach(HWND control) {
-    if (m_hwnd || !Subclass(control, &CTextProgressCtrl::WindowProc, this)) return false;
-    m_hwnd = control;
-    return true;
+    return Subclass(m_hwnd, control, &CTextProgressCtrl::WindowProc, this);
 }
 
 void CTextProgressCtrl::Detach() {
-    if (!m_hwnd) return;
     Unsubclass(m_hwnd);
-    m_hwnd = nullptr;
 }
 
 void CTextProgressCtrl::SetRange(int lo, int hi) {
