@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "dialog_find.h"
 #include "emuctl_run.h"
 
 namespace {
@@ -69,29 +70,10 @@ std::string TextA(HWND hwnd) {
     return buf;
 }
 
-struct FindDialog {
-    DWORD pid;
-    HWND found;
-};
-
-// The visible dialog window of a process, or nullptr.
 HWND DialogOf(DWORD pid) {
-    FindDialog find{pid, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            auto* f = reinterpret_cast<FindDialog*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            char cls[32] = {};
-            GetClassNameA(hwnd, cls, sizeof cls);
-            if (owner == f->pid && IsWindowVisible(hwnd) && std::string(cls) == "#32770") {
-                f->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
+    viewertest::DialogMatch match;
+    match.pid = pid;
+    return viewertest::FindVisibleDialog(match);
 }
 
 // Waits for the child's dialog, at most deadlineMs; nullptr when the child
