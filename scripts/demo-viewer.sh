@@ -23,11 +23,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# show NAME LAUNCHER...: opens the viewer through LAUNCHER (env, the battery) with the options in
-# $OPTIONS, saves its screenshot as viewer-NAME.png, closes it.
-show() { # name launcher...
+# show NAME RUNNER...: opens the viewer with the options in $OPTIONS through
+# RUNNER (wine, or a command ending in one), saves its screenshot as
+# viewer-NAME.png, closes it.
+show() { # name runner...
   local name=$1; shift
-  "$@" wine "$BIN/Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+  "$@" "$BIN/Quillon.exe" $OPTIONS >/dev/null 2>&1 &
   pids+=($!)
   local rect
   if ! rect=$(w "$BIN/viewer_probe.exe" wait 60000); then
@@ -43,14 +44,15 @@ show() { # name launcher...
 }
 
 w "$BIN/emuctl.exe" setting ECVersion 0x2A01 >/dev/null
-OPTIONS=/COMP_QN show qn env
-OPTIONS=/COMP_ZEL show zel env
-OPTIONS=/COMP_QN show qn-korean env LC_ALL=ko_KR.UTF-8
+korean=$ROOT/scripts/wine-run-korean  # as on a Korean Windows
+OPTIONS=/COMP_QN show qn wine
+OPTIONS=/COMP_ZEL show zel wine
+OPTIONS=/COMP_QN show qn-korean "$korean"
 battery=$ROOT/emulator/battery/with-battery.sh
 if "$battery" 50 Discharging true; then
-  OPTIONS=/COMP_QN show qn-battery-40 "$battery" 40 Discharging
-  OPTIONS=/COMP_ZEL show zel-battery-8-charging "$battery" 8 Charging
-  OPTIONS=/COMP_QN show qn-korean-battery-4 "$battery" 4 Discharging env LC_ALL=ko_KR.UTF-8
+  OPTIONS=/COMP_QN show qn-battery-40 "$battery" 40 Discharging wine
+  OPTIONS=/COMP_ZEL show zel-battery-8-charging "$battery" 8 Charging wine
+  OPTIONS=/COMP_QN show qn-korean-battery-4 "$battery" 4 Discharging "$korean"
 else
   log "no battery can be presented here (mount namespaces need root); the shots above show Wine's report: no battery"
 fi

@@ -341,8 +341,8 @@ TEST_F(Viewer, OptionsAreFoundInsideLongerArgumentsAndQnWins) {
     }
 }
 
-// Run by its own test entry, which gives the run a Korean user interface
-// (LC_ALL) and says so in ZEL_TEST_KOREAN_UI.
+// Run by its own test entry, which runs the test as on a Korean Windows
+// and says so in ZEL_TEST_KOREAN_UI.
 TEST_F(Viewer, KoreanUiShowsTheKoreanTemplate) {
     const bool korean = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_KOREAN;
     if (!GetEnvironmentVariableA("ZEL_TEST_KOREAN_UI", nullptr, 0)) {
