@@ -24,8 +24,8 @@ LRESULT CVorlixDlg::OnFirmwareEvent(WPARAM wParam, LPARAM lParam) {
         ToggleTheaterMode();
         break;
     default: {
-        // Set before the state read, so a Bluetooth event handled while the
-        // read waits already goes beside the wireless picture.
+        // The wireless picture is about to go up: a Bluetooth picture that
+        // follows within its two seconds goes beside it.
         if (row.action == HotkeyAction::MarkWirelessOsd) m_wirelessOsdShown = true;
         bool bitSet = false;
         switch (StateSourceOf(row, m_firmwareReportsStates)) {
@@ -42,6 +42,10 @@ LRESULT CVorlixDlg::OnFirmwareEvent(WPARAM wParam, LPARAM lParam) {
         }
         OsdShow osd = DeviceOsd(row, bitSet, m_wirelessOsdShown);
         if (osd.kind) ShowOSD(SW_SHOW, osd.kind, -1, osd.code, 0);
+        // A show refused (a full-screen program in front) starts no hide
+        // timer, so nothing would clear the flag: Bluetooth pictures would
+        // go beside a wireless picture that never came.
+        if (row.action == HotkeyAction::MarkWirelessOsd && !TimerHandle(kTimerOsdDevice)) m_wirelessOsdShown = false;
         break;
     }
     }

@@ -64,6 +64,14 @@ osd_shows() { # kind picture
   rect=$(expected_rect "$1" "$pw" "$ph")
   listed "$rect" && shot now.png && [ "$(picture_diff now.png "$rect" "$2")" == 0 ]
 }
+# Kind 1 and kind 4 up together, each with its picture, in one screenshot.
+both_shown() { # kind-1 picture, kind-4 picture
+  local pw ph r1 r4
+  read -r pw ph <<<"$(size_of "$BIN/Image/$1")"; r1=$(expected_rect 1 "$pw" "$ph")
+  read -r pw ph <<<"$(size_of "$BIN/Image/$2")"; r4=$(expected_rect 4 "$pw" "$ph")
+  listed "$r1" && listed "$r4" && shot now.png &&
+    [ "$(picture_diff now.png "$r1" "$BIN/Image/$1") $(picture_diff now.png "$r4" "$BIN/Image/$2")" == "0 0" ]
+}
 # Presses a key (or raises a raw event value) and checks its log group and OSD.
 # kind 0: no OSD is expected.
 check_press() { # what how(press|raise) key-or-value code kind picture name [state line...]
@@ -97,7 +105,6 @@ touchpad off (flag set)|press|touchpad|8|1|ICON/TouchPad_Disable.png|System1=2|I
 3G on|press|3g|84|1|ICON/3G_Enable.png|Device=24||
 turbo on|press|turbo|60|3|Center/Turbo_Enable.png|System0=2|It's Turbo's WMIevent|Get Turbo's Flag in EC's rom : Enable
 touchpad on (flag clear)|press|touchpad|8|1|ICON/TouchPad_Enable.png|System1=0|It's TouchPad's WMIevent|Get TouchPad's Flag in EC's rom : Enable
-wireless off|press|wireless|5f|1|ICON/Wireless_Disable.png|Device=16|It's Wirelees's WMIevent|Get Wireless's Flag in EC's rom : Disable
 ROWS
 }
 
@@ -110,11 +117,17 @@ hotkey_pass() { # interface version
     expect_eq "$what: firmware ${reg%=*}" "$(ec_get "${reg%=*}")" "${reg#*=}"
   done < <(rows)
 
-  # Bluetooth within two seconds of wireless goes beside it, both visible.
-  check_press "v$v Bluetooth on beside wireless" press bluetooth 56 4 ICON/BlueTooth_Enable.png \
+  # Wireless, then Bluetooth within its two seconds: Bluetooth goes beside
+  # it, both visible in one screenshot (the logs are the quick checks here:
+  # the wireless picture's time runs).
+  check_press "v$v wireless off" press wireless 5f 0 - \
+    "It's Wirelees's WMIevent" "Get Wireless's Flag in EC's rom : Disable"
+  check_press "v$v Bluetooth on beside wireless" press bluetooth 56 0 - \
     "It's BlueTooth's WMIevent" "Get BlueTooth's Flag in EC's rom : Enable"
-  if osd_shows 1 "$BIN/Image/ICON/Wireless_Disable.png"; then ok "v$v wireless picture still up beside Bluetooth"; else
-    fail "v$v wireless picture still up beside Bluetooth" "$(osd windows | paste -sd,)"; fi
+  if until_true 3 both_shown ICON/Wireless_Disable.png ICON/BlueTooth_Enable.png; then
+    ok "v$v Bluetooth picture on kind 4 beside the wireless picture on kind 1"; else
+    fail "v$v Bluetooth picture on kind 4 beside the wireless picture on kind 1" "$(osd windows | paste -sd,)"; fi
+  expect_eq "v$v wireless and Bluetooth: firmware Device" "$(ec_get Device)" 17
   cp "$WORK/now.png" "$WORK/pair-v$v.png"
 
   # A code nothing handles: its two lines, nothing else.
@@ -153,6 +166,25 @@ check_press "theater off" press theater 73 3 Center/TheaterMode_Disable.png ""
 expect_eq "theater off: volume" "$(volume)" 65
 expect_eq "theater off: brightness" "$(ec_get Brightness0)" 90
 expect_eq "theater off: firmware bit 0x04" "$(( $(ec_get System1) & 4 ))" 0
+
+# ---- wireless while a full-screen program is in front shows nothing, so a
+# Bluetooth press after it has its own place
+until_true 6 none_listed || fail "every OSD hidden before the full-screen program"
+wine "$BIN/osd_probe.exe" fullscreen 3000 >"$WORK/fullscreen.out" 2>/dev/null &
+fs_pid=$!
+started_pids+=($fs_pid)
+if until_true 10 grep -q ready "$WORK/fullscreen.out"; then
+  check_press "wireless on behind a full-screen program" press wireless 5f 0 - \
+    "It's Wirelees's WMIevent" "Get Wireless's Flag in EC's rom : Enable"
+  some_listed() { ! none_listed; }
+  if until_true 1 some_listed; then fail "no OSD behind a full-screen program" "$(osd windows | paste -sd,)"; else ok "no OSD behind a full-screen program"; fi
+else
+  fail "full-screen window came to the foreground"
+fi
+for _ in $(seq 100); do kill -0 "$fs_pid" 2>/dev/null || break; sleep 0.1; done
+kill "$fs_pid" 2>/dev/null
+check_press "Bluetooth after the refused wireless picture" press bluetooth 56 1 ICON/BlueTooth_Disable.png \
+  "It's BlueTooth's WMIevent" "Get BlueTooth's Flag in EC's rom : Disable"
 
 # ---- keys work while the about box is open
 pick_menu_item 1
