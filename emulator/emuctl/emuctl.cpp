@@ -253,21 +253,13 @@ int press(emu::Ec& ec, const std::string& which) {
   auto key = emu::findHotkey(which);
   if (!key) return usageError(("unknown key: " + which).c_str());
   emu::EventBus bus;
-  // The toggle and its event are one step for every process: no other
-  // press or raise comes between them.
-  emu::EventBus::Hold hold(bus);
-  if (!hold.held()) {
-    std::fprintf(stderr, "emuctl: cannot reach the firmware event queue\n");
-    return kFailed;
-  }
-  auto value = emu::press(ec, *key);
+  emu::EventBus::PressFailure failure = emu::EventBus::PressFailure::None;
+  auto value = bus.press(ec, *key, &failure);
   if (!value) {
-    std::fprintf(stderr, "emuctl: cannot change the EC state\n");
-    return kFailed;
-  }
-  const std::uint32_t v[] = {*value};
-  if (!bus.raiseHeld(hold, v)) {
-    std::fprintf(stderr, "emuctl: cannot raise the event\n");
+    std::fprintf(stderr, "emuctl: %s\n",
+                 failure == emu::EventBus::PressFailure::Queue ? "cannot reach the firmware event queue"
+                 : failure == emu::EventBus::PressFailure::Ec  ? "cannot change the EC state"
+                                                               : "cannot raise the event");
     return kFailed;
   }
   if (key->toggles) printRegister(key->reg, (*value >> 8) & 0xFF);

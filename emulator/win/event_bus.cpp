@@ -81,6 +81,22 @@ std::optional<std::uint64_t> EventBus::raise(std::span<const std::uint32_t> valu
   return raiseHeld(hold, values, eventClass);
 }
 
+std::optional<std::uint32_t> EventBus::press(Ec& ec, const Hotkey& key, PressFailure* failure) {
+  auto fail = [&](PressFailure why) {
+    if (failure) *failure = why;
+    return std::optional<std::uint32_t>();
+  };
+  // No other press or raise comes between the toggle and its event.
+  Hold hold(*this);
+  if (!hold.held()) return fail(PressFailure::Queue);
+  auto value = emu::press(ec, key);
+  if (!value) return fail(PressFailure::Ec);
+  const std::uint32_t v[] = {*value};
+  if (!raiseHeld(hold, v)) return fail(PressFailure::Raise);
+  if (failure) *failure = PressFailure::None;
+  return value;
+}
+
 std::optional<std::uint64_t> EventBus::raiseHeld(const Hold& hold,
                                                  std::span<const std::uint32_t> values,
                                                  std::uint32_t eventClass) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "event_ring.h"
+#include "hotkeys.h"
 
 namespace emu {
 
@@ -47,6 +48,12 @@ class EventBus {
                                      std::uint32_t eventClass = 0);
   std::optional<std::uint64_t> raiseHeld(const Hold& hold, std::span<const std::uint32_t> values,
                                          std::uint32_t eventClass = 0);
+
+  // A key pressed as the firmware does it: its bit toggled in the EC and
+  // its event raised in one held step. The raised value, or nullopt when
+  // the queue or the EC could not be reached (failure says which).
+  enum class PressFailure { None, Queue, Ec, Raise };
+  std::optional<std::uint32_t> press(Ec& ec, const Hotkey& key, PressFailure* failure = nullptr);
 
   // Sequence number the next batch gets (where a new reader starts).
   std::optional<std::uint64_t> nextSequence();

@@ -9,11 +9,6 @@ namespace vx {
 
 namespace {
 
-bool TestBit(const BitQuery& query) {
-    auto reply = SendDeviceCommand(query.command);
-    return BitIsSet(reply.has_value(), reply ? *reply : std::string(), query.bit);
-}
-
 void ChangeSystemFlag(int on, FlagWrite flag) {
     auto reply = SendDeviceCommand(kCmdQuerySystem1);
     auto value = NewFlagValue(reply.has_value(), reply ? *reply : std::string(), on, flag);
@@ -33,16 +28,21 @@ std::optional<std::string> SendDeviceCommand(const char* command) {
     return ReplyText(reply.data(), reply.size());
 }
 
+bool IsBitOn(const BitQuery& query) {
+    auto reply = SendDeviceCommand(query.command);
+    return BitIsSet(reply.has_value(), reply ? *reply : std::string(), query.bit);
+}
+
 void NotifySoftwareStart() { SendDeviceCommand(kCmdSoftwareStart); }
 void NotifySoftwareExit() { SendDeviceCommand(kCmdSoftwareExit); }
 
-bool IsWirelessOn() { return TestBit(kWirelessOn); }
-bool IsBluetoothOn() { return TestBit(kBluetoothOn); }
-bool IsWebcamOn() { return TestBit(kWebcamOn); }
-bool Is3GOn() { return TestBit(k3GOn); }
-bool IsTouchpadFlagSet() { return TestBit(kTouchpadFlag); }
-bool IsEcoOn() { return TestBit(kEcoOn); }
-bool IsTurboOn() { return TestBit(kTurboOn); }
+bool IsWirelessOn() { return IsBitOn(kWirelessOn); }
+bool IsBluetoothOn() { return IsBitOn(kBluetoothOn); }
+bool IsWebcamOn() { return IsBitOn(kWebcamOn); }
+bool Is3GOn() { return IsBitOn(k3GOn); }
+bool IsTouchpadFlagSet() { return IsBitOn(kTouchpadFlag); }
+bool IsEcoOn() { return IsBitOn(kEcoOn); }
+bool IsTurboOn() { return IsBitOn(kTurboOn); }
 
 void SetEcoFlag(int on) { ChangeSystemFlag(on, kEcoFlag); }
 void SetTheaterFlag(int on) { ChangeSystemFlag(on, kTheaterFlag); }

@@ -15,6 +15,11 @@ std::optional<std::string> SendDeviceCommand(const char* command);
 void NotifySoftwareStart();  // the hotkey program runs
 void NotifySoftwareExit();   // the hotkey program is leaving
 
+struct BitQuery;
+// One device state read: true only when the service answered and the reply's
+// number has the query's bit set.
+bool IsBitOn(const BitQuery& query);
+
 bool IsWirelessOn();
 bool IsBluetoothOn();
 bool IsWebcamOn();

@@ -27,17 +27,6 @@ const GUID kAcDcPowerSource = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x
 constexpr UINT_PTR kTimerIds[] = {kTimerHideMainWindow, kTimerOsdCentre,         kTimerOsdDevice,
                                   kTimerOsdSecondDevice, kTimerVolumeSuppression, kTimerOsdLevelBar};
 
-// Set only by the test suite: lets a test write activity-log lines through
-// the running program (kind in wParam, text as a global atom in lParam).
-constexpr char kTestLogHookVariable[] = "VORLIX_TEST_LOG_HOOK";
-constexpr char kTestLogHookMessage[] = "VorlixTestWriteLogLine";
-
-bool TestLogHookRequested() {
-    char value[8] = {};
-    DWORD len = GetEnvironmentVariableA(kTestLogHookVariable, value, sizeof value);
-    return len == 1 && value[0] == '1';
-}
-
 }  // namespace
 
 CVorlixDlg* CVorlixDlg::s_mainWindow = nullptr;
@@ -112,6 +101,9 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     case WM_VOLUME_NOTIFY:
         result = OnVolumeNotify(wParam, lParam);
         return true;
+    case WM_FIRMWARE_EVENT:
+        result = OnFirmwareEvent(wParam, lParam);
+        return true;
     case WM_PAINT:
         return OnPaintMinimised();
     case WM_QUERYDRAGICON:
@@ -127,13 +119,6 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     }
     if (m_kbHookMessage && msg == m_kbHookMessage) {
         result = OnKbHookMessage(lParam);
-        return true;
-    }
-    if (m_testLogMessage && msg == m_testLogMessage) {
-        char text[256] = {};
-        GlobalGetAtomNameA(static_cast<ATOM>(lParam), text, sizeof text);
-        WriteLogLine(static_cast<int>(wParam), text);
-        result = 1;
         return true;
     }
     return false;
@@ -202,8 +187,6 @@ BOOL CVorlixDlg::OnInitDialog() {
 
     // Without a reply the flag stays clear and device states are read through commands.
     m_firmwareReportsStates = vx::FirmwareReportsStates(ReadAslVersion());
-
-    if (TestLogHookRequested()) m_testLogMessage = RegisterWindowMessageA(kTestLogHookMessage);
     return TRUE;
 }
 

@@ -78,6 +78,9 @@ private:
     LRESULT OnBrightnessNotify(WPARAM percent);
     LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
     LRESULT OnKbHookMessage(LPARAM keystroke);
+    // Firmware hotkeys (vorlix_hotkeys.cpp).
+    LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
+    void ToggleTheaterMode();
     void ShowVolumeBar();
     void LoadKbHook();
     void UnloadKbHook();
@@ -112,6 +115,11 @@ private:
     CVXSysAboutDlg* m_openAbout = nullptr;  // while the about box runs
     bool m_loggingOn = false;
     bool m_firmwareReportsStates = false;
+    // Theater mode is the program's own state: off at every start. The saved
+    // brightness is -1 when it could not be read, and is then left alone.
+    bool m_theaterOn = false;
+    int m_savedVolume = 0;
+    int m_savedBrightness = -1;
 
     NOTIFYICONDATAA m_trayIcon = {};
     LONG m_volumeSuppressed = 0;
@@ -137,7 +145,6 @@ private:
     HMODULE m_kbHookLibrary = nullptr;
     FARPROC m_kbUnHook = nullptr;
     UINT m_taskbarCreatedMessage = 0;
-    UINT m_testLogMessage = 0;
     UniquePowerNotify m_powerNotify;
     bool m_cleanedUp = false;
 };

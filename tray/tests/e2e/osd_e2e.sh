@@ -13,7 +13,6 @@ BIN=$(cd "$1" && pwd)
 WORK=$(mktemp -d /tmp/osd-e2e.XXXXXX)
 E2E_NAME=osd_e2e
 source "$(dirname "$0")/e2e_lib.sh"
-osd() { w "$BIN/osd_probe.exe" "$@"; }
 now_ms() { date +%s%3N; }
 
 cleanup() {
@@ -45,42 +44,6 @@ stop_host() {
   HOST_PID=
 }
 
-size_of() { identify -format '%w %h' "$1"; }
-# The place of a kind's window for a w x h picture, from the screen, the
-# taskbar thickness T and the placement rules.
-expected_rect() { # kind w h
-  local k=$1 pw=$2 ph=$3
-  case $k in
-    1) echo "$((W - pw - 2 * T)) $((H - ph - 2 * T)) $pw $ph" ;;
-    3) echo "$(((W - pw) / 2)) $(((H - ph) / 2)) $pw $ph" ;;
-    4) echo "$(awk -v W=$W -v T=$T -v w=$pw 'BEGIN { printf "%d", W - 4 * T - 1.5 * w }') $((H - ph - 2 * T)) $pw $ph" ;;
-    5) echo "$(((W - pw) / 2)) $((H - ph - 2 * T)) $pw $ph" ;;
-  esac
-}
-listed() { osd windows | grep -qx "$1"; }   # a visible OSD window with this rect
-none_listed() { [ -z "$(osd windows | awk '$3 > 0 && $4 > 0')" ]; }
-shot() { import -window root "$WORK/$1"; }
-# Differing pixels between the screen at a rect and what a layered window of
-# the picture shows there: its premultiplied colours (the picture flattened
-# on black) where it has any alpha, the empty desktop where it has none.
-picture_diff() { # shot "x y w h" picture
-  local x y pw ph
-  read -r x y pw ph <<<"$2"
-  convert "$WORK/$1" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/crop.png"
-  convert "$WORK/empty.png" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/under.png"
-  convert "$3" -background black -alpha remove -alpha off "$WORK/flat.png"
-  convert "$3" -alpha extract -threshold 0 "$WORK/mask.png"
-  convert "$WORK/under.png" "$WORK/flat.png" "$WORK/mask.png" -composite "$WORK/expected.png"
-  compare -metric AE -fuzz 2% "$WORK/crop.png" "$WORK/expected.png" null: 2>&1
-}
-# Differing pixels between two screenshots at a rect.
-region_diff() { # shotA shotB "x y w h"
-  local x y pw ph
-  read -r x y pw ph <<<"$3"
-  convert "$WORK/$1" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/a.png"
-  convert "$WORK/$2" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/b.png"
-  compare -metric AE -fuzz 2% "$WORK/a.png" "$WORK/b.png" null: 2>&1
-}
 pixel() { convert "$WORK/$1" -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:; }
 flat_pixel() { convert "$1" -background black -alpha remove -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:; }
 near() { # "r g b" "r g b": each channel within 3

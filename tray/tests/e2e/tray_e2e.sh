@@ -15,22 +15,6 @@ SERVICE_BIN=$(cd "${2:-$1}" && pwd)
 WORK=$(mktemp -d /tmp/tray-e2e.XXXXXX)
 E2E_NAME=tray_e2e
 source "$(dirname "$0")/e2e_lib.sh"
-ec_get() { w "$BIN/emuctl.exe" get "$1" | sed -n "s/^$1=//p"; }
-ec_set() { w "$BIN/emuctl.exe" set "$1" "$2" >/dev/null; }
-# The registry view of the program under test: a 32-bit program sees
-# HKLM\SOFTWARE through WoW64's redirection, and Wine's own reg.exe runs in
-# either bitness, so every reg call names the view (HKCU\Software is shared).
-pe_machine() { # file: the PE header's machine field, e.g. 014c or 8664
-  local at
-  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
-  od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' '
-}
-if [ "$(pe_machine "$BIN/Vorlix.exe")" == 014c ]; then REG_VIEW=/reg:32; else REG_VIEW=/reg:64; fi
-reg() { timeout 60 wine reg "$@" "$REG_VIEW" >/dev/null 2>&1; }
-reg_value() { # key value
-  timeout 60 wine reg query "$1" /v "$2" "$REG_VIEW" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
-}
-
 CORVANE_KEY='HKCU\Software\ZEL\Corvane'
 USERDEF_KEY='HKCU\Software\ZEL\Corvane\User Define Key'
 PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
@@ -54,49 +38,13 @@ reg delete "$CORVANE_KEY" /f
 reg delete "$PRODUCT_KEY" /f
 w "$BIN/emuctl.exe" reset >/dev/null
 
-WINUSER=$(timeout 60 wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r\n')
-LOGFILE=$(winepath -u "C:\\users\\$WINUSER\\Documents\\CVNLogFile.txt" 2>/dev/null)
+LOGFILE=$(activity_log_file)
 rm -f "$LOGFILE"
 
-timeout --kill-after=5 60 wine "$SERVICE_BIN/Harrowd.exe" -remove >/dev/null 2>&1
-w "$SERVICE_BIN/Harrowd.exe" -install >"$WORK/service.log"
-probe wait-pipe 30000 || { fail "service serves the pipe" "$(tr '\n' ' ' <"$WORK/service.log")"; echo "$passed passed, $failed failed"; exit 1; }
+install_service || { echo "$passed passed, $failed failed"; exit 1; }
 
-VX_PID=
-start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
-  local dir=${1:-$BIN}; shift || true
-  env VORLIX_TEST_LOG_HOOK=1 "$@" wine "$dir/Vorlix.exe" >/dev/null 2>&1 &
-  VX_PID=$!
-  started_pids+=($VX_PID)
-  probe wait-window 30000 >/dev/null && probe wait-icon 10000 >/dev/null && probe wait-hidden 10000
-}
-stop_vorlix() {
-  [ -n "$VX_PID" ] || return 0
-  # The Exit command first, so the shell's taskbar forgets the window too.
-  probe exit >/dev/null
-  for _ in $(seq 100); do kill -0 "$VX_PID" 2>/dev/null || break; sleep 0.1; done
-  kill "$VX_PID" 2>/dev/null
-  for _ in $(seq 100); do kill -0 "$VX_PID" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$VX_PID" 2>/dev/null
-  until_true 10 sh -c "! wine '$BIN/tray_probe.exe' hwnd >/dev/null 2>&1"
-  VX_PID=
-}
 menu_items() { probe menu 10000 close | tr '\t' ':' | paste -sd'|' -; }
-focus_desktop() {
-  local win
-  win=$(xdotool search --name 'Wine desktop' 2>/dev/null | head -1)
-  [ -n "$win" ] && xdotool windowfocus --sync "$win" 2>/dev/null
-}
-# Opens the tray menu and picks the item at the given position with the keyboard.
-pick_menu_item() { # position (1 = first)
-  probe menu 10000 >/dev/null || return 1
-  focus_desktop
-  local keys=()
-  for _ in $(seq "$1"); do keys+=(Down); done
-  xdotool key "${keys[@]}" Return
-}
 about_field() { probe about 10000 | sed -n "s/^$1=//p"; }
-log_size() { stat -c %s "$LOGFILE" 2>/dev/null || echo missing; }
 
 # ---- start-up, single instance, announcement, empty log while logging is off
 ec_set Software 0
@@ -124,8 +72,9 @@ expect_eq "menu with a chosen program" "$(menu_items)" "338:User-Defined Key|337
 for msg in 0x0202 0x0203 0x0201; do probe icon-click $msg; done
 if probe wait-menu 1500; then fail "left clicks open no menu"; probe menu 1000 close >/dev/null; else ok "left clicks open no menu"; fi
 
-# ---- logging off adds nothing
-probe log 0 5f && probe log 1 "It's Wirelees's WMIevent"
+# ---- a hotkey while logging is off adds nothing to the log
+W=1280; H=800; T=$(osd taskbar); [ "$T" == none ] && T=34
+press_and_wait wireless 1 || fail "wireless hotkey shows its OSD"
 expect_eq "logging off adds nothing" "$(log_size)" 0
 
 # ---- about box: versions, hotkey toggle, Escape and reopen
@@ -149,33 +98,25 @@ until_true 5 sh -c "[ \"\$(wine '$BIN/tray_probe.exe' about 1000 | tr -d '\r' | 
 expect_eq "Ctrl+Alt+S switches logging on: label" "$(about_field 1024)" "Logging"
 expect_eq "Ctrl+Alt+S switches logging on: registry" "$(reg_value "$CORVANE_KEY\\Log File" 'Log File Flag')" "TRUE"
 
-# One event group, byte for byte, while logging is on; another writer's
-# bytes in between are kept and the group lands after them.
-before=$(date +%s)
-probe log 0 5f && probe log 1 "It's Wirelees's WMIevent" && probe log 2 "Get Wireless's Flag in EC's rom : Enable"
+# Event groups, byte for byte, while logging is on: a hotkey the firmware
+# raises (wireless back on, the state from the event) and a code nothing
+# handles; another writer's bytes in between are kept and the second group
+# lands after them.
+start=$(log_size)
+press_and_wait wireless 1 || fail "wireless hotkey with logging on shows its OSD"
 printf 'another writer\r\n' >>"$LOGFILE"
-probe log 0 25 && probe log 1 "This WMIevent don't work in CVN."
-after=$(date +%s)
-expected_ok=0
-for t in $(seq "$before" "$after"); do
-  stamp() { printf '<<%s\xa4\xeb%s\xa4\xe9  %s>> \r\n' "$(date -d @"$t" +%m)" "$(date -d @"$t" +%d)" "$(date -d @"$t" +%H:%M:%S)"; }
-  for t2 in $(seq "$t" "$after"); do
-    {
-      stamp; printf "CVN receive WMI Event value : 5f  \t<< It's Wirelees's WMIevent >>\r\n\tGet Wireless's Flag in EC's rom : Enable\r\n"
-      printf 'another writer\r\n'
-      t=$t2 stamp; printf "CVN receive WMI Event value : 25  \t<< This WMIevent don't work in CVN. >>\r\n"
-    } >"$WORK/expected.log"
-    cmp -s "$WORK/expected.log" "$LOGFILE" && expected_ok=1
-  done
-done
-if [ $expected_ok -eq 1 ]; then ok "log groups byte for byte, appended after another writer"; else
+w "$BIN/emuctl.exe" press 0x25 >/dev/null
+until_true 10 sh -c "tail -c 40 '$LOGFILE' | grep -q \"don't work in CVN\""
+printf "<<stamp>> \r\nCVN receive WMI Event value : 5f  \t<< It's Wirelees's WMIevent >>\r\n\tGet Wireless's Flag in EC's rom : Enable\r\nanother writer\r\n<<stamp>> \r\nCVN receive WMI Event value : 25  \t<< This WMIevent don't work in CVN. >>\r\n" >"$WORK/expected.log"
+if [ "$start" == 0 ] && log_since 0 | cmp -s "$WORK/expected.log" -; then ok "log groups byte for byte, appended after another writer"; else
   fail "log groups byte for byte, appended after another writer"; od -c "$LOGFILE" | head -20; fi
 
 focus_desktop; xdotool key ctrl+alt+s
 until_true 5 sh -c "[ -z \"\$(wine '$BIN/tray_probe.exe' about 1000 | tr -d '\r' | sed -n 's/^1024=//p')\" ]"
 expect_eq "Ctrl+Alt+S again: label empty" "$(about_field 1024)" ""
 expect_eq "Ctrl+Alt+S again: registry FALSE" "$(reg_value "$CORVANE_KEY\\Log File" 'Log File Flag')" "FALSE"
-size=$(log_size); probe log 0 60
+size=$(log_size)
+press_and_wait turbo 3 || fail "turbo hotkey with the about box open shows its OSD"
 expect_eq "logging switched off adds nothing" "$(log_size)" "$size"
 
 focus_desktop; xdotool key Escape

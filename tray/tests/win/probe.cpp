@@ -126,9 +126,9 @@ int Usage() {
                  "usage: tray_probe <command>\n"
                  "  wait-pipe MS | uilang | wait-window MS | wait-hidden MS | wait-icon MS | wait-no-icon HWND MS | hwnd | pid\n"
                  "  menu MS [close]   read the tray menu from its popup (right-click on the icon)\n"
-                 "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | about-count | send-command ID | icon-click MSG | wait-no-about MS\n"
+                 "  wait-menu MS | menu-rect | style | wait-no-tooltip MS | wait-no-menu MS | about MS | about-ok-rect | about-count | send-command ID | icon-click MSG | dialog-cancel | wait-no-about MS\n"
                  "  power-source 0|1|short | resume | suspend | endsession | exit | close\n"
-                 "  log KIND TEXT | delete-icon | taskbar-created | wait-exit PID MS\n");
+                 "  delete-icon | taskbar-created | wait-exit PID MS\n");
     return 2;
 }
 
@@ -269,6 +269,10 @@ int main(int argc, char** argv) {
         std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
         return 0;
     }
+    if (cmd == "dialog-cancel") {
+        // Cancel of the open dialog (about box or choice dialog), as Escape gives it.
+        return AboutBox() && PostMessageA(AboutBox(), WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
     if (cmd == "wait-no-about") {
         return WaitFor(ms, [](void*) { return AboutBox() == nullptr; }, nullptr) ? 0 : 1;
     }
@@ -295,12 +299,6 @@ int main(int argc, char** argv) {
     if (cmd == "endsession") {
         SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
         return 0;
-    }
-    if (cmd == "log") {
-        ATOM atom = GlobalAddAtomA(arg(3));
-        LRESULT r = SendMessageA(MainWindow(), RegisterWindowMessageA("VorlixTestWriteLogLine"), std::atoi(arg(2)), atom);
-        GlobalDeleteAtom(atom);
-        return r == 1 ? 0 : 1;
     }
     if (cmd == "delete-icon") {
         NOTIFYICONDATAA data = {};
