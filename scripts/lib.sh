@@ -130,6 +130,11 @@ stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "${XV
 
 WIN64_BIN=$BUILD_ROOT/win64/bin
 WIN32_BIN=$BUILD_ROOT/win32/bin
+# The packages of scripts/package, and where the notebook's own one (the x86
+# MSI) puts the suite in the 64-bit prefix: scripts/demo-install.sh installs
+# it, the demo steps run the installed programs from there.
+PACKAGE_DIR=$OUT/package
+SUITE_DIR='C:\Program Files (x86)\Zelmont\Corvane'
 
 # Installs the emulated notebook (WMI provider, audio, power) into the prefix
 # for both bitnesses, the way the notebook's platform would have it, and
