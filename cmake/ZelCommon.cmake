@@ -82,10 +82,11 @@ function(zel_script_test)
     LABELS "${T_LABELS}")
 endfunction()
 
-# zel_version_resource(<target> FILE <name> DESCRIPTION <text>): gives a
-# shipped program or library its version information from the VERSION file.
+# zel_version_resource(<target> FILE <name> DESCRIPTION <text> [PRODUCT <name>]):
+# gives a shipped program or library its version information from the
+# VERSION file. The product name is the suite's, "Corvane", unless given.
 function(zel_version_resource target)
-  cmake_parse_arguments(V "" "FILE;DESCRIPTION" "" ${ARGN})
+  cmake_parse_arguments(V "" "FILE;DESCRIPTION;PRODUCT" "" ${ARGN})
   if(NOT ZEL_WINDOWS)
     return()
   endif()
@@ -98,6 +99,10 @@ function(zel_version_resource target)
   endif()
   set(rc_description "${V_DESCRIPTION}")
   set(rc_file_name "${V_FILE}")
+  set(rc_product "Corvane")
+  if(V_PRODUCT)
+    set(rc_product "${V_PRODUCT}")
+  endif()
   get_filename_component(rc_internal_name "${V_FILE}" NAME_WE)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
   configure_file(${ZEL_ROOT}/cmake/zel_version.rc.in ${rc} @ONLY)
