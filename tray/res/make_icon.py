@@ -49,7 +49,7 @@ def pixel(size, px, py):
     return (rgb[0], rgb[1], rgb[2], round(255 * cover / n))
 
 
-def image(size):
+def image(size, pixel=pixel):
     rows = []
     for py in reversed(range(size)):  # bottom-up
         row = b""
@@ -64,9 +64,10 @@ def image(size):
     return header + xor + and_mask
 
 
-def main(path):
+def main(path, pixel=pixel):
+    """Writes an icon file of every size drawn by pixel(size, px, py) -> RGBA."""
     sizes = [16, 24, 32, 48]
-    images = [image(s) for s in sizes]
+    images = [image(s, pixel) for s in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for s, data in zip(sizes, images):

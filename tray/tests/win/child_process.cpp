@@ -51,6 +51,31 @@ int Run(const std::string& program, const std::string& args, std::string* output
     return code;
 }
 
+ChildRun::ChildRun(const std::string& program, const std::string& args) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string line = "\"" + BinDir() + program + "\" " + args;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
+        m_pi = {};
+}
+
+ChildRun::~ChildRun() {
+    if (!m_pi.hProcess) return;
+    if (WaitForSingleObject(m_pi.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(m_pi.hProcess, 1);
+        WaitForSingleObject(m_pi.hProcess, 10000);
+    }
+    CloseHandle(m_pi.hThread);
+    CloseHandle(m_pi.hProcess);
+}
+
+int ChildRun::WaitExit(DWORD timeoutMs) {
+    if (!m_pi.hProcess || WaitForSingleObject(m_pi.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD exit = 0;
+    GetExitCodeProcess(m_pi.hProcess, &exit);
+    return static_cast<int>(exit);
+}
+
 unsigned EcGet(const char* reg) {
     std::string out;
     Run("emuctl.exe", std::string("get ") + reg, &out);

@@ -17,6 +17,27 @@ std::string BinDir();
 // (-1 when it could not run or did not end in time) and its standard output.
 int Run(const std::string& program, const std::string& args, std::string* output = nullptr, DWORD timeoutMs = 30000);
 
+// "BinDir()program args" started and left running (a window program the
+// test looks at from outside); ended by its handle when the object goes,
+// unless it has ended on its own.
+class ChildRun {
+public:
+    ChildRun(const std::string& program, const std::string& args);
+    ~ChildRun();
+    ChildRun(const ChildRun&) = delete;
+    ChildRun& operator=(const ChildRun&) = delete;
+
+    bool Started() const { return m_pi.hProcess != nullptr; }
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    HANDLE Process() const { return m_pi.hProcess; }
+    // Waits at most timeoutMs for the program to end: its exit code, or -1
+    // when it still runs (or never started).
+    int WaitExit(DWORD timeoutMs);
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+};
+
 // The emulated EC, through its command-line tool.
 unsigned EcGet(const char* reg);
 void EcSet(const char* reg, unsigned value);

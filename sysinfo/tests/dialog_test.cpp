@@ -1,0 +1,365 @@
+// Quillon.exe run as a child of the test, as a person would start it, and
+// looked at from outside: its dialog's controls, their places and texts,
+// how it closes, and which starts show nothing at all.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "dialog_find.h"
+#include "emuctl_run.h"
+
+namespace {
+
+using vxtest::ChildRun;
+
+void Emuctl(const std::wstring& args) {
+    auto r = emutest::RunEmuctl(args);
+    ASSERT_EQ(r.exitCode, 0u) << r.out;
+}
+
+// A rectangle in dialog units: left, top, width, height.
+struct Du {
+    int x, y, w, h;
+};
+
+struct ControlPlace {
+    int id;
+    Du english, korean;
+};
+
+const ControlPlace kControls[] = {
+    {IDOK, {277, 126, 61, 14}, {285, 127, 53, 15}},
+    {1026, {244, 7, 94, 11}, {240, 7, 98, 11}},     // memory bar
+    {1025, {244, 21, 94, 11}, {240, 20, 98, 11}},   // disk bar
+    {1013, {7, 16, 163, 124}, {7, 15, 163, 127}},   // gauge area
+    {1029, {171, 46, 72, 8}, {171, 47, 72, 8}},     // BIOS label
+    {1019, {171, 54, 65, 12}, {171, 55, 65, 12}},   // BIOS field
+    {1030, {251, 46, 68, 8}, {251, 47, 68, 8}},     // EC label
+    {1018, {250, 54, 68, 12}, {250, 55, 68, 12}},   // EC field
+    {1031, {170, 71, 70, 8}, {170, 72, 70, 8}},
+    {1027, {170, 79, 168, 12}, {170, 80, 168, 12}},
+    {1032, {170, 93, 70, 8}, {170, 94, 70, 8}},
+    {1028, {170, 101, 168, 12}, {170, 102, 168, 12}},
+    {1035, {7, 7, 107, 8}, {7, 7, 75, 8}},
+};
+
+// The two bar captions have no id; they are found by their text.
+struct CaptionPlace {
+    const wchar_t* text;
+    Du place;
+};
+const CaptionPlace kEnglishCaptions[] = {{L"Physical Mem. Usage", {170, 9, 76, 8}},
+                                         {L"Disk Space Usage", {170, 24, 76, 8}}};
+const CaptionPlace kKoreanCaptions[] = {{L"실제 메모리 사용", {170, 9, 68, 8}}, {L"하드 디스크 사용", {170, 22, 68, 8}}};
+
+std::wstring TextW(HWND hwnd) {
+    wchar_t buf[512] = {};
+    GetWindowTextW(hwnd, buf, 512);
+    return buf;
+}
+// Asked of the control itself: GetWindowText of another process's edit
+// control gives only its caption, which an edit does not have.
+std::string TextA(HWND hwnd) {
+    char buf[512] = {};
+    SendMessageA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+HWND DialogOf(DWORD pid) {
+    viewertest::DialogMatch match;
+    match.pid = pid;
+    return viewertest::FindVisibleDialog(match);
+}
+
+// Waits for the child's dialog, at most deadlineMs; nullptr when the child
+// ended or no dialog came.
+HWND WaitDialog(ChildRun& run, DWORD deadlineMs = 60000) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < deadlineMs) {
+        if (HWND dlg = DialogOf(run.Pid())) return dlg;
+        if (run.WaitExit(50) != -1) return nullptr;
+    }
+    return nullptr;
+}
+
+// A control's place in the dialog's client coordinates.
+RECT PlaceOf(HWND dlg, HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// Dialog units to pixels as the dialog manager converts them, with the
+// base units recovered from the client area's size (345 x 147 units).
+struct BaseUnits {
+    int x, y;
+    explicit BaseUnits(HWND dlg) {
+        RECT client{};
+        GetClientRect(dlg, &client);
+        x = static_cast<int>(std::lround(client.right * 4.0 / 345));
+        y = static_cast<int>(std::lround(client.bottom * 8.0 / 147));
+    }
+    RECT Pixels(const Du& du) const {
+        const int left = MulDiv(du.x, x, 4), top = MulDiv(du.y, y, 8);
+        return {left, top, left + MulDiv(du.w, x, 4), top + MulDiv(du.h, y, 8)};
+    }
+};
+
+std::string Describe(const RECT& r) {
+    return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top) + ")";
+}
+
+enum class Language { English, Korean };
+
+// Every control at its place for the language; the brand decides the EC
+// field's visibility and the BIOS field's width.
+void ExpectLayout(HWND dlg, Language language, bool zel) {
+    BaseUnits units(dlg);
+    RECT client{};
+    GetClientRect(dlg, &client);
+    EXPECT_EQ(client.right, MulDiv(345, units.x, 4));
+    EXPECT_EQ(client.bottom, MulDiv(147, units.y, 8));
+    for (const ControlPlace& c : kControls) {
+        HWND control = GetDlgItem(dlg, c.id);
+        ASSERT_NE(control, nullptr) << c.id;
+        const Du& du = language == Language::Korean ? c.korean : c.english;
+        RECT want = units.Pixels(du);
+        const bool ecField = c.id == 1030 || c.id == 1018;
+        if (zel && c.id == 1019) {
+            const Du& ec = language == Language::Korean ? kControls[7].korean : kControls[7].english;
+            want.right += MulDiv(ec.w, units.x, 4);  // widened by the EC field's width, not the gap
+        }
+        EXPECT_EQ(Describe(PlaceOf(dlg, control)), Describe(want)) << "control " << c.id;
+        const bool shown = c.id != 1013 && !(zel && ecField);
+        EXPECT_EQ(IsWindowVisible(control) != FALSE, shown) << "control " << c.id;
+    }
+    for (const CaptionPlace& c : language == Language::Korean ? kKoreanCaptions : kEnglishCaptions) {
+        HWND control = FindWindowExW(dlg, nullptr, L"Static", c.text);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(Describe(PlaceOf(dlg, control)), Describe(units.Pixels(c.place)));
+    }
+    EXPECT_TRUE(GetWindowLongA(dlg, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+// Reads one "NN%" bar text as its number, or -1.
+int BarPercent(HWND bar) {
+    const std::string text = TextA(bar);
+    if (text.size() < 2 || text.back() != '%') return -1;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return -1;
+    return std::stoi(text);
+}
+
+class Viewer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { Emuctl(L"install"); }
+    void SetUp() override { Emuctl(L"reset"); }
+    void TearDown() override { Emuctl(L"reset"); }
+};
+
+TEST_F(Viewer, BothBrandsLayOutEveryControlTheZelBrandWithoutTheEcField) {
+    for (const char* option : {"/COMP_QN", "/COMP_ZEL"}) {
+        SCOPED_TRACE(option);
+        ChildRun viewer("Quillon.exe", option);
+        ASSERT_TRUE(viewer.Started());
+        HWND dlg = WaitDialog(viewer);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(TextW(dlg), L"QN System Information");  // no brand changes the title
+        EXPECT_EQ(TextW(GetDlgItem(dlg, IDOK)), L"Ok");
+        EXPECT_EQ(TextW(GetDlgItem(dlg, 1035)), L"Total battery power remaining");
+        ExpectLayout(dlg, Language::English, std::string(option) == "/COMP_ZEL");
+    }
+}
+
+TEST_F(Viewer, FieldsShowTheFirmwareVersionTheBiosTheVideoControllerAndTheProcessor) {
+    Emuctl(L"setting ECVersion 0xFF80");
+    Emuctl(L"cimv2 Win32_BIOS \"SMBIOSBIOSVersion= QN1.07 \"");
+    Emuctl(L"cimv2 Win32_VideoController \"Name= Emulated Display  \"");
+    char cpu[260] = {};
+    DWORD size = sizeof cpu;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                           "ProcessorNameString", RRF_RT_REG_SZ, nullptr, cpu, &size),
+              ERROR_SUCCESS);
+    struct Case {
+        const char* option;
+        const char* ec;
+    } cases[] = {{"/COMP_QN", "80.FF"}, {"/COMP_ZEL", ""}};  // ZEL does not read the firmware
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        ChildRun viewer("Quillon.exe", c.option);
+        HWND dlg = WaitDialog(viewer);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(TextA(GetDlgItem(dlg, 1018)), c.ec);
+        EXPECT_EQ(TextA(GetDlgItem(dlg, 1019)), " QN1.07");  // trailing spaces cut, the leading one kept
+        EXPECT_EQ(TextA(GetDlgItem(dlg, 1028)), "Emulated Display");
+        EXPECT_EQ(TextA(GetDlgItem(dlg, 1027)), cpu);
+    }
+}
+
+TEST_F(Viewer, BarsShowMemoryLoadAndUsedDiskSpaceInPercent) {
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    ULARGE_INTEGER available{}, total{}, free{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(system, &available, &total, &free));
+    const int used = 100 - static_cast<int>(free.QuadPart * 100 / total.QuadPart);
+    const int shown = BarPercent(GetDlgItem(dlg, 1025));
+    EXPECT_NEAR(shown, used, 1) << TextA(GetDlgItem(dlg, 1025));  // the disk may change meanwhile
+    const int memory = BarPercent(GetDlgItem(dlg, 1026));
+    EXPECT_GE(memory, 0) << TextA(GetDlgItem(dlg, 1026));
+    EXPECT_LE(memory, 100);
+}
+
+TEST_F(Viewer, ProcessorFallsBackToTheInventorysNameWithoutTheRegistryValue) {
+    const char* key = "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0";
+    char saved[260] = {};
+    DWORD size = sizeof saved;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key, "ProcessorNameString", RRF_RT_REG_SZ, nullptr, saved, &size),
+              ERROR_SUCCESS);
+    Emuctl(L"cimv2 Win32_Processor \"Name=  Emulated CPU \"");
+    ASSERT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key, "ProcessorNameString"), ERROR_SUCCESS);
+    struct Restore {
+        const char* key;
+        const char* value;
+        ~Restore() {
+            RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "ProcessorNameString", REG_SZ, value,
+                            static_cast<DWORD>(strlen(value) + 1));
+        }
+    } restore{key, saved};
+    ChildRun viewer("Quillon.exe", "/COMP_ZEL");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1027)), "Emulated CPU");
+}
+
+TEST_F(Viewer, EscapeLeavesTheDialogOpenOkAndTheCloseBoxEndTheProgram) {
+    struct Case {
+        const char* how;
+        void (*close)(HWND dlg);
+    } cases[] = {
+        {"OK", [](HWND dlg) { PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0); }},
+        {"close box", [](HWND dlg) { PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        ChildRun viewer("Quillon.exe", "/COMP_QN");
+        HWND dlg = WaitDialog(viewer);
+        ASSERT_NE(dlg, nullptr);
+        // Escape as the keyboard delivers it to the focused control, and the
+        // cancel command it turns into.
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(dlg, nullptr), &gui));
+        HWND focus = gui.hwndFocus ? gui.hwndFocus : dlg;
+        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(viewer.WaitExit(2500), -1) << "Escape ended the program";
+        EXPECT_TRUE(IsWindowVisible(dlg));
+        c.close(dlg);
+        EXPECT_NE(viewer.WaitExit(15000), -1) << "still running";
+    }
+}
+
+// The offset of the shared counter section in the program's image, and
+// whether the section is marked shared.
+struct SharedSection {
+    DWORD rva = 0;
+    DWORD characteristics = 0;
+};
+std::optional<SharedSection> FindSharedSection(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::vector<char> image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (image.size() < sizeof(IMAGE_DOS_HEADER)) return std::nullopt;
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(image.data());
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
+    auto* section = IMAGE_FIRST_SECTION(nt);
+    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+        if (std::string(reinterpret_cast<char*>(section->Name), strnlen(reinterpret_cast<char*>(section->Name), 8)) ==
+            "Shared")
+            return SharedSection{section->VirtualAddress, section->Characteristics};
+    return std::nullopt;
+}
+
+TEST_F(Viewer, ASecondCopyEndsWhileTheFirstRunsWhichCountsOneInstance) {
+    const auto section = FindSharedSection(vxtest::BinDir() + "Quillon.exe");
+    ASSERT_TRUE(section);
+    const DWORD wanted = IMAGE_SCN_MEM_SHARED | IMAGE_SCN_MEM_READ | IMAGE_SCN_MEM_WRITE;
+    EXPECT_EQ(section->characteristics & wanted, wanted);
+
+    ChildRun first("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(first);
+    ASSERT_NE(dlg, nullptr);
+    HMODULE base = nullptr;
+    DWORD needed = 0;
+    ASSERT_TRUE(EnumProcessModules(first.Process(), &base, sizeof base, &needed));
+    LONG count = -1;
+    ASSERT_TRUE(ReadProcessMemory(first.Process(), reinterpret_cast<const char*>(base) + section->rva, &count,
+                                  sizeof count, nullptr));
+    EXPECT_EQ(count, 1);
+
+    ChildRun second("Quillon.exe", "/COMP_QN");
+    ASSERT_TRUE(second.Started());
+    EXPECT_NE(second.WaitExit(20000), -1) << "the second copy still runs";
+    EXPECT_EQ(DialogOf(second.Pid()), nullptr);
+    EXPECT_EQ(first.WaitExit(0), -1);
+    EXPECT_TRUE(IsWindowVisible(dlg));
+}
+
+TEST_F(Viewer, WithoutABrandOptionNothingShowsAndTheProgramEnds) {
+    for (const char* args : {"", "/comp_qn", "/Comp_Zel", "/COMP_Q", "COMP_QN"}) {
+        SCOPED_TRACE(args);
+        ChildRun viewer("Quillon.exe", args);
+        ASSERT_TRUE(viewer.Started());
+        EXPECT_EQ(WaitDialog(viewer, 20000), nullptr);
+        EXPECT_NE(viewer.WaitExit(0), -1) << "still running";
+    }
+}
+
+TEST_F(Viewer, OptionsAreFoundInsideLongerArgumentsAndQnWins) {
+    struct Case {
+        const char* args;
+        bool ecShown;
+    } cases[] = {{"x/COMP_QNy", true}, {"/COMP_ZEL /COMP_QN", true}, {"--/COMP_ZEL--", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ChildRun viewer("Quillon.exe", c.args);
+        HWND dlg = WaitDialog(viewer);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(IsWindowVisible(GetDlgItem(dlg, 1018)) != FALSE, c.ecShown);
+    }
+}
+
+// Run by its own test entry, which gives the run a Korean user interface
+// (LC_ALL) and says so in ZEL_TEST_KOREAN_UI.
+TEST_F(Viewer, KoreanUiShowsTheKoreanTemplate) {
+    const bool korean = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_KOREAN;
+    if (!GetEnvironmentVariableA("ZEL_TEST_KOREAN_UI", nullptr, 0)) {
+        ASSERT_FALSE(korean);
+        GTEST_SKIP() << "the English run; the Korean entry runs this";
+    }
+    ASSERT_TRUE(korean) << "the Korean entry's user interface is not Korean";
+    for (const char* option : {"/COMP_QN", "/COMP_ZEL"}) {
+        SCOPED_TRACE(option);
+        ChildRun viewer("Quillon.exe", option);
+        HWND dlg = WaitDialog(viewer);
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(TextW(dlg), L"QN 시스템 정보");
+        EXPECT_EQ(TextW(GetDlgItem(dlg, IDOK)), L"닫기");
+        EXPECT_EQ(TextW(GetDlgItem(dlg, 1035)), L"남은 총 배터리 양");
+        ExpectLayout(dlg, Language::Korean, std::string(option) == "/COMP_ZEL");
+    }
+}
+
+}  // namespace

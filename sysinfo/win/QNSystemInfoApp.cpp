@@ -1,0 +1,90 @@
+#include "QNSystemInfoApp.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "BMSysInfo.h"
+#include "WAcpi.h"
+#include "WmiInventory.h"
+
+namespace {
+
+// Counts the running copies of the program across processes: the section
+// is marked shared, so every copy maps the same counter.
+volatile LONG g_instanceCount __attribute__((section("Shared"), shared)) = 0;
+
+// Held until the process ends; the system closes it then.
+HANDLE g_instanceMutex = nullptr;
+
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+}  // namespace
+
+std::optional<std::string> RegistryProcessorName() {
+    HKEY key = nullptr;
+    // Reading needs only query access, which a standard user has.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    char buffer[260] = {};
+    DWORD type = 0;
+    DWORD size = sizeof buffer;
+    const LONG status =
+        RegQueryValueExA(key, "ProcessorNameString", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return std::nullopt;
+    // A stored value need not end in a zero; it ends at the first one or
+    // after the bytes read.
+    std::string name(buffer, size);
+    name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+    return name;
+}
+
+bool CQNSystemInfoApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    InitCommonControlsEx(&controls);
+
+    g_instanceMutex = CreateMutexA(nullptr, TRUE, "Global\\QNSYSINFO_ONCE");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        ReleaseMutex(g_instanceMutex);
+        return false;
+    }
+    if (InterlockedIncrement(&g_instanceCount) > 1) return false;
+
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // Process-wide security for the inventory's WMI connection; a failure
+    // leaves whatever the process has.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_SECURE_REFS, nullptr);
+
+    m_brand = quillon::BrandFromCommandLine(GetCommandLineA(), IsLeadByte);
+    if (m_brand == quillon::Brand::None) return false;
+
+    auto dialog = std::make_unique<CBMSysInfo>(m_brand);
+    m_pMainWnd = dialog.get();
+
+    auto inventory = std::make_unique<CWmiInventory>();
+    dialog->m_strProcessor = quillon::ProcessorText(RegistryProcessorName(), inventory->ProcessorName());
+    dialog->m_strVideoController = inventory->VideoControllerName();
+    dialog->m_strBIOSVersion = inventory->SMBIOSBIOSVersion();
+    inventory.reset();
+
+    if (m_brand == quillon::Brand::QN) {
+        auto acpi = std::make_unique<CWAcpi>(nullptr);
+        const std::optional<ULONG> reading = acpi->ReadULong(3);
+        acpi.reset();
+        if (reading) {
+            const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading);
+            m_ecVersion.major = read.major;
+            m_ecVersion.minor = read.minor;
+            dialog->m_strECVersion = quillon::EcVersionText(m_ecVersion);
+        }
+    }
+
+    dialog->DoModal();
+    m_pMainWnd = nullptr;
+    dialog.reset();
+    return false;
+}
