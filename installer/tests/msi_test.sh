@@ -2,8 +2,9 @@
 # The suite's MSI under Wine, in a fresh prefix made for this run: install,
 # upgrade to a higher version, a refused downgrade, uninstall, and an install
 # that fails and rolls back. The packages are built here from BIN_DIR with
-# installer/make-msi.sh: VERSION as the build has it, and VERSION with the
-# build number raised by one (same binaries, higher ProductVersion).
+# installer/make-msi.sh: VERSION as the build has it, VERSION with the build
+# number raised by one (same binaries, higher ProductVersion), and that one
+# built again (same version, another ProductCode).
 # Usage: msi_test.sh BIN_DIR VERSION
 # Every wait is bounded; the prefix's own wineserver is ended with
 # "wineserver -k" and the prefix removed, whatever happens.
@@ -47,6 +48,7 @@ reg_value() { # key value view: the value's data, empty when it is missing
 }
 reg_has_key() { timeout 60 wine reg query "$1" "$2" >/dev/null 2>&1; }
 service_state() { timeout 60 wine sc query "Zelmont CVN" 2>/dev/null | tr -d '\r' | sed -n 's/^ *STATE *: *[0-9]* *//p'; }
+service_running() { [ "$(service_state)" == RUNNING ]; }
 # Products named Corvane in the installed-programs list, both registry views.
 products() {
   local view
@@ -68,7 +70,8 @@ inodes() { local f; for f in "${SHIPPED[@]}"; do stat -c %i "$INSTALL_UNIX/$f" 2
 log "packages of $VERSION and the next build number"
 next=${VERSION%.*}.$((${VERSION##*.} + 1))
 if ! "$HERE/../make-msi.sh" "$BIN" "$VERSION" "$WORK/old.msi" >"$WORK/make.log" 2>&1 ||
-   ! "$HERE/../make-msi.sh" "$BIN" "$next" "$WORK/new.msi" >>"$WORK/make.log" 2>&1; then
+   ! "$HERE/../make-msi.sh" "$BIN" "$next" "$WORK/new.msi" >>"$WORK/make.log" 2>&1 ||
+   ! "$HERE/../make-msi.sh" "$BIN" "$next" "$WORK/rebuilt.msi" >>"$WORK/make.log" 2>&1; then
   fail "packages built" "$(tail -5 "$WORK/make.log")"
   echo "$passed passed, $failed failed"; exit 1
 fi
@@ -110,7 +113,7 @@ for v in "${SERVICE_SETTINGS[@]}"; do
 done
 image=$(reg_value "$SERVICE_KEY" ImagePath /reg:64)
 expect_eq "service program is the installed Harrowd" "${image//\"/}" "$INSTALL_DIR\\Harrowd.exe"
-until_true 30 bash -c '[ "$(service_state)" == RUNNING ]' 2>/dev/null
+until_true 30 service_running
 expect_eq "service running after install" "$(service_state)" RUNNING
 reply=$(ask_service); rc=$?
 expect_eq "the pipe answers through the installed Brindle" "$rc:$([ -n "$reply" ] && echo reply)" "0:reply"
@@ -152,11 +155,19 @@ replaced=0
 while read -r b && read -r a <&3; do [ "$a" != none ] && [ "$a" != "$b" ] && replaced=$((replaced + 1)); done \
   <<<"$before" 3<<<"$after"
 expect_eq "every shipped binary written anew by the upgrade" "$replaced" "${#SHIPPED[@]}"
-until_true 30 bash -c '[ "$(service_state)" == RUNNING ]' 2>/dev/null
+until_true 30 service_running
 expect_eq "service running after the upgrade" "$(service_state)" RUNNING
 ask_service >/dev/null
 expect_eq "the pipe answers after the upgrade" "$?" 0
 user_data_kept "upgrade"
+
+# ---- the same version again, from a rebuilt package: it replaces the
+# installed one rather than installing beside it
+msi /i "$WORK/rebuilt.msi" /qn /l*v "$WORK/rebuilt.log"
+expect_eq "rebuilt package of the installed version: exit code" "$?" 0
+expect_eq "one product after the rebuilt package" "$(products)" 1
+until_true 30 service_running
+expect_eq "service running after the rebuilt package" "$(service_state)" RUNNING
 
 # ---- downgrade
 msi /i "$WORK/old.msi" /qn /l*v "$WORK/downgrade.log"
@@ -185,7 +196,7 @@ nothing_left() { # when
   ask_service >/dev/null
   expect_eq "$1: no pipe" "$([ $? -ne 0 ] && echo none)" none
 }
-msi /x "$WORK/new.msi" /qn /l*v "$WORK/uninstall.log"
+msi /x "$WORK/rebuilt.msi" /qn /l*v "$WORK/uninstall.log"
 expect_eq "uninstall exit code" "$?" 0
 nothing_left "uninstall"
 user_data_kept "uninstall"
