@@ -45,3 +45,35 @@ say ""
 say "== Start menu"
 menu=$(sed -n 's/^Property(S): ProgramMenuFolder = //p' "$DEMO/install-log.txt" | tr -d '\r')
 ls -l "$(winepath -u "$menu")/Corvane" 2>&1 | tee -a "$REPORT"
+
+# An older package over the installed one, as a person would start it (basic
+# user interface): it is refused with its message; the screenshot of the
+# message lands in $OUT/demo/install-downgrade.png.
+say ""
+say "== An older package"
+version=$(head -n1 "$ROOT/VERSION")
+older=${version%.*}.$((${version##*.} - 1))
+if [ "${version##*.}" -gt 0 ] && "$ROOT/installer/make-msi.sh" "$WIN32_BIN" "$older" "$DEMO/Corvane-$older-x86.msi" >/dev/null 2>&1; then
+  # The message box is a window of the Wine desktop, not of X: it is seen
+  # when the middle of the screen is no longer the desktop's colour.
+  centre() { import -window root png:- 2>/dev/null | convert - -format '%[pixel:p{640,390}]' info: 2>/dev/null; }
+  desktop=$(centre)
+  /usr/lib/wine/wine64 msiexec /i "$(winepath -w "$DEMO/Corvane-$older-x86.msi")" /qb >/dev/null 2>&1 &
+  installer=$!
+  shown=
+  for _ in $(seq 1 100); do
+    [ "$(centre)" != "$desktop" ] && { shown=1; break; }
+    sleep 0.2
+  done
+  sleep 0.5  # the box draws its text after it appears; for the picture, not a synchronisation
+  import -window root "$DEMO/install-downgrade.png"
+  # OK on the box (it has the focus); the installer then ends.
+  [ -n "$shown" ] && xdotool key Return
+  for _ in $(seq 1 100); do kill -0 "$installer" 2>/dev/null || break; sleep 0.2; done
+  kill "$installer" 2>/dev/null
+  wait "$installer"
+  rc=$?
+  say "msiexec /i Corvane-$older-x86.msi: exit code $rc ($([ $rc -ne 0 ] && echo refused || echo 'not refused')), message box $([ -n "$shown" ] && echo shown || echo 'not found')"
+  say "installed version still: $(timeout 60 wine reg query 'HKLM\SOFTWARE\ZEL\Corvane' /v Version /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ *Version *REG_SZ *//p')"
+  rm -f "$DEMO/Corvane-$older-x86.msi"
+fi

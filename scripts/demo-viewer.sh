@@ -4,8 +4,9 @@
 # each brand option and under a Korean user interface, then with a notebook
 # battery presented to Wine (emulator/battery/with-battery.sh) discharging
 # and charging; each dialog's screenshot lands in $DEMO/viewer-*.png and the
-# dialog is closed through its OK button. The notebook's own build, 32-bit,
-# runs. Everything started here is ended here.
+# dialog is closed through its OK button. The viewer that the suite's MSI
+# installed runs (the notebook's own build, 32-bit, scripts/demo-install.sh),
+# first through its start-menu shortcut. Everything started here is ended here.
 source "$(dirname "$0")/lib.sh"
 set +e
 BIN=$WIN32_BIN
@@ -24,10 +25,16 @@ cleanup() {
 trap cleanup EXIT
 
 # show NAME LAUNCHER...: opens the viewer through LAUNCHER (env, the battery) with the options in
-# $OPTIONS, saves its screenshot as viewer-NAME.png, closes it.
+# $OPTIONS (or, as "show NAME shortcut LINK", through a shortcut), saves its screenshot as
+# viewer-NAME.png, closes it.
 show() { # name launcher...
   local name=$1; shift
-  "$@" wine "$BIN/Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+  if [ "$1" == shortcut ]; then
+    # The shell's way: start.exe opens the link and waits for the viewer.
+    wine start /wait "$2" >/dev/null 2>&1 &
+  else
+    "$@" wine "$SUITE_DIR\\Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+  fi
   pids+=($!)
   local rect
   if ! rect=$(w "$BIN/viewer_probe.exe" wait 60000); then
@@ -43,6 +50,9 @@ show() { # name launcher...
 }
 
 w "$BIN/emuctl.exe" setting ECVersion 0x2A01 >/dev/null
+# The start-menu shortcut, opened as the shell opens it: the brand it gives.
+menu=$(sed -n 's/^Property(S): ProgramMenuFolder = //p' "$DEMO/install-log.txt" 2>/dev/null | tr -d '\r')
+show start-menu shortcut "${menu}Corvane\\System Information.lnk"
 OPTIONS=/COMP_QN show qn env
 OPTIONS=/COMP_ZEL show zel env
 OPTIONS=/COMP_QN show qn-korean env LC_ALL=ko_KR.UTF-8
