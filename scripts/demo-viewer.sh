@@ -24,16 +24,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# show NAME LAUNCHER...: opens the viewer through LAUNCHER (env, the battery) with the options in
-# $OPTIONS (or, as "show NAME shortcut LINK", through a shortcut), saves its screenshot as
-# viewer-NAME.png, closes it.
-show() { # name launcher...
+# show NAME RUNNER...: opens the installed viewer with the options in $OPTIONS
+# through RUNNER (wine, or a command ending in one), saves its screenshot as
+# viewer-NAME.png, closes it. "show NAME shortcut LINK" opens it through a
+# shortcut instead, as the shell does.
+show() { # name runner...
   local name=$1; shift
   if [ "$1" == shortcut ]; then
-    # The shell's way: start.exe opens the link and waits for the viewer.
+    # start.exe opens the link and waits for the viewer.
     wine start /wait "$2" >/dev/null 2>&1 &
   else
-    "$@" wine "$SUITE_DIR\\Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+    "$@" "$SUITE_DIR\\Quillon.exe" $OPTIONS >/dev/null 2>&1 &
   fi
   pids+=($!)
   local rect
@@ -53,14 +54,15 @@ w "$BIN/emuctl.exe" setting ECVersion 0x2A01 >/dev/null
 # The start-menu shortcut, opened as the shell opens it: the brand it gives.
 menu=$(sed -n 's/^Property(S): ProgramMenuFolder = //p' "$DEMO/install-log.txt" 2>/dev/null | tr -d '\r')
 show start-menu shortcut "${menu}Corvane\\System Information.lnk"
-OPTIONS=/COMP_QN show qn env
-OPTIONS=/COMP_ZEL show zel env
-OPTIONS=/COMP_QN show qn-korean env LC_ALL=ko_KR.UTF-8
+korean=$ROOT/scripts/wine-run-korean  # as on a Korean Windows
+OPTIONS=/COMP_QN show qn wine
+OPTIONS=/COMP_ZEL show zel wine
+OPTIONS=/COMP_QN show qn-korean "$korean"
 battery=$ROOT/emulator/battery/with-battery.sh
 if "$battery" 50 Discharging true; then
-  OPTIONS=/COMP_QN show qn-battery-40 "$battery" 40 Discharging
-  OPTIONS=/COMP_ZEL show zel-battery-8-charging "$battery" 8 Charging
-  OPTIONS=/COMP_QN show qn-korean-battery-4 "$battery" 4 Discharging env LC_ALL=ko_KR.UTF-8
+  OPTIONS=/COMP_QN show qn-battery-40 "$battery" 40 Discharging wine
+  OPTIONS=/COMP_ZEL show zel-battery-8-charging "$battery" 8 Charging wine
+  OPTIONS=/COMP_QN show qn-korean-battery-4 "$battery" 4 Discharging "$korean"
 else
   log "no battery can be presented here (mount namespaces need root); the shots above show Wine's report: no battery"
 fi

@@ -14,7 +14,7 @@ export WINEARCH=win64
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine wine64 wine32:i386 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum
+  wine wine64 wine32:i386 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum locales
   wixl
 )
 
@@ -127,6 +127,29 @@ start_xvfb() {
   log "no free X display"; return 1
 }
 stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "${XVFB_PID:-}" 2>/dev/null || true; XVFB_PID=; }
+
+# Korean system locale for the Wine programs started by one command. Wine
+# takes the ANSI code page (949 here) and the user interface language from
+# the Unix locale, so a Korean UTF-8 locale is compiled into $OUT/locale
+# (nothing on the machine changes) and exported. A first program under that
+# locale lets Wine rewrite its font links for the new code page; then Tahoma
+# is linked to the prefix's Korean font (NanumGothic) as a Korean Windows
+# links it to its own Korean font, so Hangul drawn in Tahoma has glyphs.
+korean_locale() {
+  local dir=$OUT/locale
+  if [ ! -d "$dir/ko_KR.UTF-8" ]; then
+    mkdir -p "$dir"
+    localedef -i ko_KR -f UTF-8 "$dir/ko_KR.UTF-8" >/dev/null 2>&1 || [ -d "$dir/ko_KR.UTF-8" ] \
+      || { log "cannot compile the Korean locale"; return 1; }
+  fi
+  export LOCPATH=$dir LC_ALL=ko_KR.UTF-8 LANG=ko_KR.UTF-8
+  bounded 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  local view
+  for view in 64 32; do
+    bounded 60 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v Tahoma /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic\0GULIM.TTC,Gulim' /f /reg:$view >/dev/null 2>&1
+  done
+}
 
 WIN64_BIN=$BUILD_ROOT/win64/bin
 WIN32_BIN=$BUILD_ROOT/win32/bin

@@ -13,6 +13,7 @@
 
 #include "child_process.h"
 #include "dialog_find.h"
+#include "WmiInventory.h"
 #include "emuctl_run.h"
 
 namespace {
@@ -205,6 +206,25 @@ TEST_F(Viewer, FieldsShowTheFirmwareVersionTheBiosTheVideoControllerAndTheProces
     }
 }
 
+TEST_F(Viewer, WithoutOverridesTheFieldsShowWinesInventoryAndTheFirmwaresDefaultVersion) {
+    std::string bios, video;
+    {
+        // Read here as the viewer reads them, in the same apartment kind.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        CWmiInventory inventory;
+        bios = inventory.SMBIOSBIOSVersion();
+        video = inventory.VideoControllerName();
+        CoUninitialize();
+    }
+    ASSERT_FALSE(bios.empty());
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1019)), bios);
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1028)), video);
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1018)), "01.0A");  // the emulated firmware's version 0x0A01
+}
+
 TEST_F(Viewer, BarsShowMemoryLoadAndUsedDiskSpaceInPercent) {
     ChildRun viewer("Quillon.exe", "/COMP_QN");
     HWND dlg = WaitDialog(viewer);
@@ -341,8 +361,8 @@ TEST_F(Viewer, OptionsAreFoundInsideLongerArgumentsAndQnWins) {
     }
 }
 
-// Run by its own test entry, which gives the run a Korean user interface
-// (LC_ALL) and says so in ZEL_TEST_KOREAN_UI.
+// Run by its own test entry, which runs the test as on a Korean Windows
+// and says so in ZEL_TEST_KOREAN_UI.
 TEST_F(Viewer, KoreanUiShowsTheKoreanTemplate) {
     const bool korean = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_KOREAN;
     if (!GetEnvironmentVariableA("ZEL_TEST_KOREAN_UI", nullptr, 0)) {

@@ -152,7 +152,10 @@ GaugePoint EllipsePoint(const GaugeRect& bounds, float angle) {
     Gdiplus::GraphicsPath path;
     path.AddArc(ToRect(bounds), 0.0f, angle);
     PointF last;
-    if (path.GetLastPoint(&last) != Gdiplus::Ok) return {bounds.left + bounds.width, bounds.top + bounds.height / 2};
+    // An arc that sweeps nothing may add no point: it ends where it starts,
+    // at the bounds' right end.
+    if (path.GetPointCount() <= 0 || path.GetLastPoint(&last) != Gdiplus::Ok)
+        return {bounds.left + bounds.width, bounds.top + bounds.height / 2};
     return {static_cast<int>(last.X), static_cast<int>(last.Y)};
 }
 
