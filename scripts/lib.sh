@@ -15,7 +15,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum locales
-  wixl
+  wixl msitools
 )
 
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
