@@ -8,6 +8,19 @@
 include(CTest)
 
 set(ZEL_ROOT ${CMAKE_SOURCE_DIR})
+
+# The suite's version: one line "major.minor.build" in the VERSION file. It is
+# stamped into every shipped binary (zel_version_resource) and is the MSI's
+# ProductVersion. Three numbers, because Windows Installer compares only the
+# first three fields of a product version when it decides on an upgrade.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ZEL_ROOT}/VERSION)
+file(STRINGS ${ZEL_ROOT}/VERSION ZEL_VERSION LIMIT_COUNT 1)
+if(NOT ZEL_VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)$")
+  message(FATAL_ERROR "VERSION must hold major.minor.build, not '${ZEL_VERSION}'")
+endif()
+set(ZEL_VERSION_MAJOR ${CMAKE_MATCH_1})
+set(ZEL_VERSION_MINOR ${CMAKE_MATCH_2})
+set(ZEL_VERSION_BUILD ${CMAKE_MATCH_3})
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
@@ -67,6 +80,33 @@ function(zel_script_test)
     TIMEOUT ${T_TIMEOUT}
     PASS_REGULAR_EXPRESSION "[0-9]+ passed, 0 failed"
     LABELS "${T_LABELS}")
+endfunction()
+
+# zel_version_resource(<target> FILE <name> DESCRIPTION <text> [PRODUCT <name>]):
+# gives a shipped program or library its version information from the
+# VERSION file. The product name is the suite's, "Corvane", unless given.
+function(zel_version_resource target)
+  cmake_parse_arguments(V "" "FILE;DESCRIPTION;PRODUCT" "" ${ARGN})
+  if(NOT ZEL_WINDOWS)
+    return()
+  endif()
+  enable_language(RC)
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "SHARED_LIBRARY")
+    set(rc_file_type VFT_DLL)
+  else()
+    set(rc_file_type VFT_APP)
+  endif()
+  set(rc_description "${V_DESCRIPTION}")
+  set(rc_file_name "${V_FILE}")
+  set(rc_product "Corvane")
+  if(V_PRODUCT)
+    set(rc_product "${V_PRODUCT}")
+  endif()
+  get_filename_component(rc_internal_name "${V_FILE}" NAME_WE)
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${ZEL_ROOT}/cmake/zel_version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
 endfunction()
 
 # zel_separate_debug_info(<target>...): for the programs and libraries that

@@ -7,7 +7,8 @@
 # volume and brightness around ECO and theater mode in hotkeys.txt; the
 # activity log printed at the end (activity-log.txt); Exit from the tray menu.
 # The notebook's own mix runs: the 32-bit tray program against the 64-bit
-# service. Everything started here is ended here.
+# service (the installed ones after scripts/demo-install.sh). Everything
+# started here is ended here.
 source "$(dirname "$0")/lib.sh"
 set +eu
 BIN=$WIN32_BIN
@@ -38,10 +39,18 @@ reg add "$CORVANE_KEY\\Log File" /v 'Log File Flag' /d FALSE /f
 LOGFILE=$(activity_log_file)
 rm -f "$LOGFILE"
 
-wine "$SERVICE_BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
-started_pids+=($!)
-probe wait-pipe 30000 || log "the command service does not answer"
-start_vorlix || { log "Vorlix did not start"; exit 1; }
+# The suite the demo installed from its package when it is there (the
+# service already answers); otherwise the build's programs.
+SUITE=$(winepath -u "$SUITE_DIR" 2>/dev/null)
+if [ -f "$SUITE/Vorlix.exe" ] && probe wait-pipe 5000; then
+  log "demo-hotkeys: the installed suite"
+else
+  SUITE=$BIN
+  wine "$SERVICE_BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
+  started_pids+=($!)
+  probe wait-pipe 30000 || log "the command service does not answer"
+fi
+start_vorlix "$SUITE" || { log "Vorlix did not start"; exit 1; }
 W=1280; H=800; T=$(osd taskbar); [ "$T" == none ] && T=34
 shot empty.png
 

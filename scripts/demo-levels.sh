@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Demo of the level bars, run inside a Wine session (scripts/demo calls it
-# through scripts/with-wine): the tray program (the notebook's 32-bit build)
-# runs in a virtual desktop; the emulated notebook changes the volume (also
+# through scripts/with-wine): the tray program as the suite's MSI installed
+# it (the notebook's 32-bit build, scripts/demo-install.sh) runs in a virtual
+# desktop; the emulated notebook changes the volume (also
 # muted) and the display brightness as another program and the brightness
 # keys would, and a volume key is pressed; a screenshot of each level bar
 # lands in $OUT/demo/levels-*.png. Everything started here is ended here.
@@ -26,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 emu reset
-wine "$BIN/Vorlix.exe" >/dev/null 2>&1 &
+wine "$SUITE_DIR\\Vorlix.exe" >/dev/null 2>&1 &
 pid=$!
 if ! probe wait-window 30000 >/dev/null || ! probe wait-hidden 10000; then
   log "demo-levels: the tray program did not start"; exit 1

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Demo of the command service Harrowd, run inside a Wine session (scripts/demo
-# calls it through scripts/with-wine): the service is installed and started in
-# the prefix's service manager, the commands the system itself sends go
-# through the pipe client (zelcmd, built on ZEL_CallNamePipe) and their
-# replies are printed, next to requests the system never sends; then the
-# service is stopped and removed. Everything lands on standard output and in
-# $OUT/demo/service.txt. Everything started here is ended here.
+# calls it through scripts/with-wine): the service that the suite's MSI
+# installed and started (scripts/demo-install.sh) runs in the prefix's service
+# manager; the commands the system itself sends go through the pipe client
+# (zelcmd, built on ZEL_CallNamePipe) and their replies are printed, next to
+# requests the system never sends; then the installed Harrowd stops the
+# service and starts it again. Everything lands on standard output and in
+# $OUT/demo/service.txt. The service is left running, as installed.
 source "$(dirname "$0")/lib.sh"
 set +e
 BIN=$WIN64_BIN
@@ -16,7 +17,7 @@ REPORT=$DEMO/service.txt
 
 w() { timeout --kill-after=5 60 wine "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 say() { printf '%s\n' "$*" | tee -a "$REPORT"; }
-harrowd() { say "> Harrowd $*"; w "$BIN/Harrowd.exe" "$@" | tee -a "$REPORT"; }
+harrowd() { say "> Harrowd $*"; w "$SUITE_DIR\\Harrowd.exe" "$@" | tee -a "$REPORT"; }
 # Sends one command string and prints it with its reply; the reply is kept in $REPLY.
 send() {
   REPLY=$(w "$BIN/zelcmd.exe" "$1")
@@ -24,23 +25,23 @@ send() {
   [ $rc -eq 0 ] || REPLY="(no reply, exit code $rc: $REPLY)"
   say "$(printf '%-46s -> %s' "$1" "$REPLY")"
 }
+# Deadline loop: the service answers once it has created its pipe.
+until_answers() {
+  local _
+  for _ in $(seq 1 100); do w "$BIN/zelcmd.exe" 'root\WMI:M:x' >/dev/null && return 0; sleep 0.2; done
+  return 1
+}
 firmware() { say "  firmware now: $(w "$BIN/emuctl.exe" get | tr '\n' ' ')"; }
 cleanup() {
-  # Leaves no service behind, whatever happened above.
-  w "$BIN/Harrowd.exe" -remove >/dev/null
+  # Leaves the installed service running, whatever happened above.
+  w "$SUITE_DIR\\Harrowd.exe" -start >/dev/null
   w "$BIN/emuctl.exe" reset >/dev/null
 }
 trap cleanup EXIT
 
-say "== Command service Harrowd in the prefix's service manager"
-harrowd -install
-# Deadline loop: the service answers once it has created its pipe.
-ready=
-for _ in $(seq 1 100); do
-  if w "$BIN/zelcmd.exe" 'root\WMI:M:x' >/dev/null; then ready=1; break; fi
-  sleep 0.2
-done
-[ -n "$ready" ] || { say "the service does not answer"; exit 1; }
+say "== Command service Harrowd in the prefix's service manager, as installed"
+say "$(timeout 60 wine sc query "Zelmont CVN" 2>&1 | tr -d '\r' | grep -E 'SERVICE_NAME|STATE')"
+until_answers || { say "the service does not answer"; exit 1; }
 firmware
 
 say ""
@@ -70,4 +71,6 @@ send 'root\WMI:M:x'                                    # "M": the previous reply
 say ""
 harrowd -stop
 send 'root\WMI:Q:ZEL_Device:Device:0'                  # no service: no reply
-harrowd -remove
+harrowd -start
+until_answers
+send 'root\WMI:Q:ZEL_Device:Device:0'                  # served again

@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
 # Demo of the tray program Vorlix, run inside a Wine session (scripts/demo
-# calls it through scripts/with-wine): the command service in debug mode and
-# Vorlix in a virtual desktop with a taskbar; a right-click on the tray icon
-# opens the menu, About opens the about box. The notebook's own mix runs: the
-# 32-bit tray program against the 64-bit service. Screenshots of the taskbar with
-# the icon, the open menu and the about box land in $OUT/demo/. Everything
-# started here is ended here.
+# calls it through scripts/with-wine): the Vorlix that the suite's MSI
+# installed (scripts/demo-install.sh), against the installed service, in a
+# virtual desktop with a taskbar; a right-click on the tray icon opens the
+# menu, About opens the about box, which shows the version the MSI wrote.
+# Screenshots of the taskbar with the icon, the open menu and the about box
+# land in $OUT/demo/. Everything started here is ended here.
 source "$(dirname "$0")/lib.sh"
 set +e
 BIN=$WIN32_BIN
-SERVICE_BIN=$WIN64_BIN
 DEMO=$OUT/demo
 mkdir -p "$DEMO"
-PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
 pids=()
 
 w() { timeout --kill-after=5 60 wine "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
@@ -23,19 +21,12 @@ cleanup() {
   for p in "${pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
   done
-  timeout 60 wine reg delete "$PRODUCT_KEY" /f /reg:32 >/dev/null 2>&1
 }
 trap cleanup EXIT
 
-# What the installer would leave: the product version.
-# The 32-bit program reads the 32-bit view of HKLM\SOFTWARE.
-timeout 60 wine reg add "$PRODUCT_KEY" /v Version /d 1.0.0.1 /f /reg:32 >/dev/null 2>&1
+probe wait-pipe 30000 || log "demo-tray: the installed command service does not answer"
 
-wine "$SERVICE_BIN/Harrowd.exe" -debug >/dev/null 2>&1 &
-pids+=($!)
-probe wait-pipe 30000 || log "demo-tray: the command service does not answer"
-
-wine "$BIN/Vorlix.exe" >/dev/null 2>&1 &
+wine "$SUITE_DIR\\Vorlix.exe" >/dev/null 2>&1 &
 vorlix=$!
 pids+=($vorlix)
 if ! probe wait-window 30000 >/dev/null || ! probe wait-icon 10000 >/dev/null || ! probe wait-hidden 10000; then

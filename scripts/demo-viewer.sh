@@ -4,8 +4,9 @@
 # each brand option and under a Korean user interface, then with a notebook
 # battery presented to Wine (emulator/battery/with-battery.sh) discharging
 # and charging; each dialog's screenshot lands in $DEMO/viewer-*.png and the
-# dialog is closed through its OK button. The notebook's own build, 32-bit,
-# runs. Everything started here is ended here.
+# dialog is closed through its OK button. The viewer that the suite's MSI
+# installed runs (the notebook's own build, 32-bit, scripts/demo-install.sh),
+# first through its start-menu shortcut. Everything started here is ended here.
 source "$(dirname "$0")/lib.sh"
 set +e
 BIN=$WIN32_BIN
@@ -23,12 +24,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# show NAME RUNNER...: opens the viewer with the options in $OPTIONS through
-# RUNNER (wine, or a command ending in one), saves its screenshot as
-# viewer-NAME.png, closes it.
+# show NAME RUNNER...: opens the installed viewer with the options in $OPTIONS
+# through RUNNER (wine, or a command ending in one), saves its screenshot as
+# viewer-NAME.png, closes it. "show NAME shortcut LINK" opens it through a
+# shortcut instead, as the shell does.
 show() { # name runner...
   local name=$1; shift
-  "$@" "$BIN/Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+  if [ "$1" == shortcut ]; then
+    # start.exe opens the link and waits for the viewer.
+    wine start /wait "$2" >/dev/null 2>&1 &
+  else
+    "$@" "$SUITE_DIR\\Quillon.exe" $OPTIONS >/dev/null 2>&1 &
+  fi
   pids+=($!)
   local rect
   if ! rect=$(w "$BIN/viewer_probe.exe" wait 60000); then
@@ -44,6 +51,9 @@ show() { # name runner...
 }
 
 w "$BIN/emuctl.exe" setting ECVersion 0x2A01 >/dev/null
+# The start-menu shortcut, opened as the shell opens it: the brand it gives.
+menu=$(sed -n 's/^Property(S): ProgramMenuFolder = //p' "$DEMO/install-log.txt" 2>/dev/null | tr -d '\r')
+show start-menu shortcut "${menu}Corvane\\System Information.lnk"
 korean=$ROOT/scripts/wine-run-korean  # as on a Korean Windows
 OPTIONS=/COMP_QN show qn wine
 OPTIONS=/COMP_ZEL show zel wine

@@ -15,6 +15,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb xauth xdotool imagemagick fonts-wine fonts-nanum locales
+  wixl msitools
 )
 
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
@@ -36,6 +37,14 @@ ensure_packages() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# The PE header's machine field of a Windows program or library: 8664 for
+# x86-64, 014c for x86.
+pe_machine() {
+  local at
+  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' '
 }
 
 # Runs a command with a time limit, killing its whole process group on expiry.
@@ -148,6 +157,11 @@ korean_locale() {
 
 WIN64_BIN=$BUILD_ROOT/win64/bin
 WIN32_BIN=$BUILD_ROOT/win32/bin
+# The packages of scripts/package, and where the notebook's own one (the x86
+# MSI) puts the suite in the 64-bit prefix: scripts/demo-install.sh installs
+# it, the demo steps run the installed programs from there.
+PACKAGE_DIR=$OUT/package
+SUITE_DIR='C:\Program Files (x86)\Zelmont\Corvane'
 
 # Installs the emulated notebook (WMI provider, audio, power) into the prefix
 # for both bitnesses, the way the notebook's platform would have it, and

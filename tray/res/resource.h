@@ -25,8 +25,6 @@
 #define IDC_ABOUT_COMPANY_LINE 1019
 #define IDC_ABOUT_LOGGING 1024
 
-#define VORLIX_VERSION_NUMBERS 1, 0, 0, 1
-#define VORLIX_VERSION_TEXT "1.0.0.1"
 
 // The on-screen display windows, one per OSD kind.
 #define IDD_OSD 154
