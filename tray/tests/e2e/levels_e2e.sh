@@ -39,14 +39,6 @@ bar_rect() { osd windows | awk '$3 > 0 && $4 > 0' | head -1; }
 bar_up() { [ -n "$(bar_rect)" ]; }
 none_up() { ! bar_up; }
 wait_none() { until_true 10 none_up; }
-shot() { import -window root "$WORK/$1"; }
-region_diff() { # shotA shotB "x y w h"
-  local x y pw ph
-  read -r x y pw ph <<<"$3"
-  convert "$WORK/$1" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/a.png"
-  convert "$WORK/$2" -crop "${pw}x${ph}+${x}+${y}" +repage "$WORK/b.png"
-  compare -metric AE -fuzz 2% "$WORK/a.png" "$WORK/b.png" null: 2>&1
-}
 # After something that should show the bar: it is up, and the screen shows
 # what a direct request for level/code/maximum shows.
 expect_bar() { # name level code maximum
