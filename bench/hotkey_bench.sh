@@ -41,19 +41,18 @@ stop_vorlix() {
   for _ in $(seq 100); do kill -0 "$VX" 2>/dev/null || break; sleep 0.1; done
   kill "$VX" 2>/dev/null
 }
-private_total() { private_by_module "$VX" Vorlix.exe | awk '$1 == "total" { print $2 }'; }
 
 start_vorlix 17 || { echo "hotkey_bench: Vorlix did not start"; exit 1; }
 sleep 3  # the idle period after start-up, not a synchronisation
-after_start=$(private_total)
+after_start=$(private_total "$VX")
 # The first presses load what every later one reuses (picture decoder,
 # pipe client): memory after 20 of them shows what the rest add.
 for _ in $(seq 20); do w "$BIN/emuctl.exe" press wireless >/dev/null; done
 sleep 3
-after_first=$(private_total)
+after_first=$(private_total "$VX")
 TIMEOUT=600 w "$BIN/hotkey_bench.exe" 980 "states in the event" | grep -v '^Event occurred$'
 sleep 3  # the same idle period
-after_presses=$(private_total)
+after_presses=$(private_total "$VX")
 echo "Vorlix private memory: ${after_start} KiB after start, ${after_first} KiB after the first 20 hotkeys, ${after_presses} KiB after 1,000 hotkeys"
 w "$BIN/tray_bench.exe" row "Vorlix private memory after 1,000 hotkeys" KiB "Vorlix private memory after start" \
   "$after_presses" "$after_start"

@@ -12,6 +12,10 @@ images() { # pid
     [ -n "$at" ] && echo "${start%%-*} $(od -An -tu4 -j$((at + 80)) -N4 "$path" | tr -d ' ') $path"
   done < <(awk '$3 == "00000000" && tolower($6) ~ /\.(dll|exe)$/ { print $1, $3, $6 }' "/proc/$1/maps")
 }
+# Private kB of one process in all.
+private_total() { # pid
+  awk '/^Private_(Clean|Dirty):/ { kb += $2 } END { print kb + 0 }' "/proc/$1/smaps" 2>/dev/null
+}
 # Private kB by module of one process, as "module kB" lines.
 private_by_module() { # pid image
   awk -v image="$(printf '%s' "$2" | tr 'A-Z' 'a-z')" '

@@ -13,6 +13,7 @@
 # Prints the programs' own lines and result rows ("@row", see bench_report.h).
 # Usage: bench/viewer_bench.sh BIN_DIR LOADER [ROUNDS] [ROUNDS_MEM]
 set -uo pipefail
+source "$(dirname "$0")/memory_lib.sh"
 BIN=$1
 LOADER=$2
 ROUNDS=${3:-10}
@@ -34,7 +35,7 @@ private_kb() { # exe [title] -- args...
   pids+=($pid)
   if probe wait 60000 ${title:+"$title"} >/dev/null; then
     sleep 3  # the settling period after start-up, not a synchronisation
-    awk '/^Private_(Clean|Dirty):/ { kb += $2 } END { print kb + 0 }' "/proc/$pid/smaps" 2>/dev/null
+    private_total "$pid"
   fi
   probe close 15000 ${title:+"$title"} >/dev/null
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
