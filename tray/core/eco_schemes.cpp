@@ -29,6 +29,10 @@ bool EcoSchemes::Enable() {
 }
 
 bool EcoSchemes::Disable(int restoreMode) {
+    // ECO is on for Windows exactly while its scheme exists: without it there
+    // is nothing to leave, and the user's plan stays as it is (the firmware's
+    // ECO bit may be set while Windows never entered ECO).
+    if (!EcoSchemeExists()) return true;
     bool restored = false;
     if (restoreMode != kRestorePowerSaver && m_saved) restored = SetActiveRepeated(*m_saved);
     if (!restored) restored = SetActiveRepeated(kPowerSaverScheme);
@@ -44,9 +48,7 @@ bool EcoSchemes::EcoSchemeExists() {
     return false;
 }
 
-void EcoSchemes::Remove(int restoreMode) {
-    if (EcoSchemeExists()) Disable(restoreMode);
-}
+void EcoSchemes::Remove(int restoreMode) { Disable(restoreMode); }
 
 bool EcoSchemes::RemoveLeftoverModeScheme() {
     SchemeId scheme{};

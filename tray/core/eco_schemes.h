@@ -61,13 +61,14 @@ public:
     // On failure nothing is left half made: an imported ECO scheme that
     // cannot be made active is deleted again. True when ECO is active.
     bool Enable();
-    // Makes the saved scheme (mode 0) or Power saver (mode 1) active, then
-    // deletes the ECO scheme. Without a saved scheme, or when the saved one
+    // When the ECO scheme exists, makes the saved scheme (mode 0) or Power
+    // saver (mode 1) active, then deletes the ECO scheme; without an ECO
+    // scheme it changes nothing and returns true. Without a saved scheme, or when the saved one
     // cannot be made active (deleted meanwhile), Power saver is used, so the
     // ECO scheme never stays active with nothing to return to. True when the
     // ECO scheme is gone.
     bool Disable(int restoreMode);
-    // Disable only when the ECO scheme exists.
+    // Leaving ECO on start-up, exit and resume: the same as Disable.
     void Remove(int restoreMode);
     // Of the schemes found, the first that is one of the ECO mode schemes is
     // deleted (Power saver made active first, once). True when one was

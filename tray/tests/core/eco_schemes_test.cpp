@@ -21,6 +21,7 @@ struct FakePower : vx::PowerSchemeCalls {
     bool denySetActive = false;
     bool denyDelete = false;
     int calls = 0;
+    int deletes = 0;
 
     bool Has(const SchemeId& s) const { return std::find(schemes.begin(), schemes.end(), s) != schemes.end(); }
     bool GetActive(SchemeId& out) override {
@@ -42,6 +43,7 @@ struct FakePower : vx::PowerSchemeCalls {
     }
     bool Delete(const SchemeId& s) override {
         ++calls;
+        ++deletes;
         if (denyDelete || s == active || !Has(s)) return false;
         schemes.erase(std::find(schemes.begin(), schemes.end(), s));
         return true;
@@ -96,6 +98,30 @@ TEST(EcoSchemes, RemoveActsOnlyOnAnExistingEcoScheme) {
     }
 }
 
+// The firmware's ECO bit can be set while Windows never entered ECO (left by
+// an earlier run, or set by the firmware): the ECO key then reads "off", and
+// leaving ECO must not replace the user's plan.
+TEST(EcoSchemes, LeavingEcoWithoutAnEcoSchemeChangesNothing) {
+    for (int mode : {vx::kRestoreSavedScheme, vx::kRestorePowerSaver}) {
+        for (bool everEnabled : {false, true}) {
+            FakePower power;
+            power.active = kBalanced;
+            vx::EcoSchemes eco(power);
+            if (everEnabled) {  // ECO on, then its scheme removed by someone else
+                ASSERT_TRUE(eco.Enable());
+                power.active = kBalanced;
+                ASSERT_TRUE(power.Delete(vx::kEcoScheme));
+            }
+            power.active = kHigh;
+            power.deletes = 0;
+            EXPECT_TRUE(eco.Disable(mode)) << mode << everEnabled;
+            EXPECT_EQ(power.active, kHigh) << mode << everEnabled;
+            EXPECT_EQ(power.deletes, 0) << mode << everEnabled;
+            EXPECT_EQ(power.schemes.size(), 3u);
+        }
+    }
+}
+
 TEST(EcoSchemes, SavedSchemeGoneMeanwhileFallsBackToPowerSaver) {
     FakePower power;
     power.active = kHigh;
@@ -131,9 +157,8 @@ TEST(EcoSchemes, FailingCallsGiveUpAfterTheBoundLeavingNoHalfMadeState) {
         vx::EcoSchemes eco(power);
         ASSERT_TRUE(eco.Enable());
         power.denyDelete = true;
-        power.calls = 0;
         EXPECT_FALSE(eco.Disable(vx::kRestoreSavedScheme));
-        EXPECT_EQ(power.calls, 1 + vx::kPowerCallTries);
+        EXPECT_EQ(power.deletes, vx::kPowerCallTries);
         EXPECT_EQ(power.active, kBalanced);
     }
 }

@@ -75,6 +75,22 @@ TEST_F(Eco, OnThenOffReturnsToTheSchemeActiveBeforeAndLeavesNoEcoScheme) {
     EXPECT_FALSE(SchemeExists(kEcoText));
 }
 
+// The ECO key reads "off" when the firmware's bit was set before the program
+// started: without an ECO scheme the user's plan stays active.
+// Whatever scheme the process saved earlier (none in a fresh process) is not
+// made active then either.
+TEST_F(Eco, OffWithoutAnEcoSchemeKeepsTheActivePlan) {
+    Power("activate high");
+    vx::DisableEcoScheme(vx::kRestoreSavedScheme);
+    EXPECT_EQ(ActiveScheme(), kHighText);
+    vx::EnableEcoScheme();  // saves High
+    ASSERT_EQ(ActiveScheme(), kEcoText);
+    Power("activate balanced");
+    Power(std::string("remove ") + kEcoText);
+    vx::DisableEcoScheme(vx::kRestoreSavedScheme);
+    EXPECT_EQ(ActiveScheme(), kBalancedText);
+}
+
 TEST_F(Eco, StartUpWithALeftoverEcoSchemeMakesPowerSaverActiveAndDeletesIt) {
     Power(std::string("add ") + kEcoText + " ECO");
     Power(std::string("activate ") + kEcoText);
