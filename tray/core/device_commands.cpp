@@ -16,6 +16,13 @@ bool IsDecimalNumber(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
 }
 
+std::optional<int> BrightnessFromText(std::string_view text) {
+    if (!IsDecimalNumber(text)) return std::nullopt;
+    std::int32_t percent = LeadingNumber(text);
+    if (percent < 0 || percent > 100) return std::nullopt;
+    return percent;
+}
+
 bool BitIsSet(bool exchangeOk, std::string_view reply, std::uint32_t bit) {
     if (!exchangeOk) return false;
     return (static_cast<std::uint32_t>(LeadingNumber(reply)) & bit) != 0;

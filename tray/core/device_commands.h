@@ -62,6 +62,12 @@ inline std::int32_t LeadingNumber(std::string_view text) { return brindle::ReadL
 // least one digit, nothing else (no blanks, no trailing text).
 bool IsDecimalNumber(std::string_view text);
 
+// A display brightness read as text (the value of CurrentBrightness): a
+// whole decimal number from 0 to 100, or nothing when the text is anything
+// else (an empty or null value, words, out of range), which callers take as
+// "leave brightness alone".
+std::optional<int> BrightnessFromText(std::string_view text);
+
 // A bit test is true only when the exchange succeeded and the number read
 // from its reply has the bit set.
 bool BitIsSet(bool exchangeOk, std::string_view reply, std::uint32_t bit);

@@ -1,11 +1,12 @@
 #include "brightness.h"
 
+#include "device_commands.h"
+
 #include "handles.h"
 #include "sink_for_wmi.h"
 #include "vorlix_dlg.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <new>
 
 namespace vx {
@@ -102,7 +103,7 @@ int ReadBrightness(CBrindle& bridge, int lastKnown) {
     BSTR name = property.Get();
     if (!bridge.QueryWMIProperty(query.Get(), &name, values, errorText, nameSpace.Get(), language.Get()))
         return lastKnown;
-    return std::atoi(value);
+    return BrightnessFromText(value).value_or(lastKnown);
 }
 
 namespace {

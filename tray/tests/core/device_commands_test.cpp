@@ -29,6 +29,18 @@ TEST(DeviceCommands, LeadingNumberRule) {
     }
 }
 
+// An unreadable brightness must not read as 0: theater mode would restore a
+// black screen on its way out.
+TEST(DeviceCommands, BrightnessIsReadOnlyFromAWholePercent) {
+    struct Case { const char* text; std::optional<int> percent; };
+    const Case cases[] = {
+        {"60", 60}, {"0", 0}, {"100", 100}, {"+5", 5},
+        {"", std::nullopt}, {"WBEM_E_NOT_FOUND", std::nullopt}, {"7 ", std::nullopt},
+        {"101", std::nullopt}, {"-1", std::nullopt}, {"99999999999", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(vx::BrightnessFromText(c.text), c.percent) << '"' << c.text << '"';
+}
+
 TEST(DeviceCommands, DeviceStatesFromReplies) {
     struct Case { vx::BitQuery query; const char* reply; bool ok; bool on; };
     const Case cases[] = {
