@@ -21,7 +21,10 @@ struct OpenQuery {
 HRESULT Open(const QueryTarget& target, IWbemContext* context, long flags, OpenQuery& q) {
     HRESULT hr = Connect(target.nameSpace, context, q.locator, q.services);
     if (FAILED(hr)) return hr;
-    return q.services->ExecQuery(target.language, target.query, flags, context, q.objects.Put());
+    hr = q.services->ExecQuery(target.language, target.query, flags, context, q.objects.Put());
+    // A provider that reports success without an enumerator has failed the query.
+    if (SUCCEEDED(hr) && !q.objects) return WBEM_E_FAILED;
+    return hr;
 }
 
 // Fetches the next object: S_OK with `object` set, WBEM_S_FALSE at the end,

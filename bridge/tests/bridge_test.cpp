@@ -705,4 +705,23 @@ TEST_F(ScriptedWmi, FailureInTheMiddleOfAWriteKeepsEarlierWrites) {
     EXPECT_EQ(wmi.State().stored, (std::map<std::size_t, std::wstring>{{0, L"7"}}));
 }
 
+// A provider may report success and return no enumerator: in the service
+// that would crash the LocalSystem process. Either pass (the count, then the
+// read or write) answers as a failed query instead.
+TEST_F(ScriptedWmi, QueryWithoutAnEnumeratorFailsClearly) {
+    wmi.AddObject(IntValue(4));
+    for (int missing : {0, 1}) {
+        for (const char* command : {R"(root\fake:Q:Fake:Value:0)", R"(root\fake:S:Fake:Value:0:9)"}) {
+            wmi.State().queries = 0;
+            wmi.State().noEnumeratorQuery = missing;
+            EXPECT_EQ(Reply(command), "WBEM_E_FAILED") << command << " without an enumerator in query " << missing;
+        }
+    }
+    wmi.State().queries = 0;
+    wmi.State().noEnumeratorQuery = 0;
+    EXPECT_EQ(bridge.GetPropertyInstanceNumber(query, errorText, ns, wql), -1);
+    EXPECT_EQ(ErrorText(), "WBEM_E_FAILED");
+    EXPECT_TRUE(wmi.State().stored.empty());
+}
+
 }  // namespace

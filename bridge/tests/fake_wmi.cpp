@@ -147,6 +147,10 @@ public:
 
     HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject** objects) override {
         int query = m_state->queries++;
+        if (query == m_state->noEnumeratorQuery) {
+            *objects = nullptr;
+            return WBEM_S_NO_ERROR;
+        }
         std::size_t count = m_state->values.size();
         if (!m_state->visible.empty()) {
             count = m_state->visible[std::min<std::size_t>(query, m_state->visible.size() - 1)];

@@ -20,6 +20,7 @@ struct FakeWmiState {
                                           // repeats; empty: all of them
     std::size_t failPosition = SIZE_MAX;  // the second query's Next fails here
     HRESULT failCode = S_OK;
+    int noEnumeratorQuery = -1;           // this query (0 the first) reports success with no enumerator
     std::map<std::size_t, std::wstring> stored;  // texts stored by PutInstance, per position
     int queries = 0;
 
