@@ -72,6 +72,7 @@ PREFIX_LAYOUT=2
 ensure_prefix() {
   local stamp=$WINEPREFIX/.zel-prefix-ready
   if [ "$(cat "$stamp" 2>/dev/null)" == "$PREFIX_LAYOUT" ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    install_prefix_fonts
     isolate_user_folders
     return 0
   fi
@@ -87,13 +88,24 @@ ensure_prefix() {
   bounded 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   bounded 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
   bounded 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1280x800 /f >/dev/null 2>&1
-  local fonts=$WINEPREFIX/drive_c/windows/Fonts
-  mkdir -p "$fonts"
-  cp -f /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
-  cp -f /usr/share/fonts/truetype/nanum/NanumGothic*.ttf "$fonts/" 2>/dev/null || true
+  install_prefix_fonts
   bounded 60 wineserver -w || true
   isolate_user_folders
   echo "$PREFIX_LAYOUT" >"$stamp"
+}
+
+# The fonts a Windows user's screen has and Wine finds only in the
+# prefix: Tahoma for the dialogs and GDI+, the Korean font, and Marlett, the
+# symbol font of the title bars' buttons (without it the close box shows a
+# letter "r"). Copied when missing, so an older prefix gains them too.
+install_prefix_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts f
+  mkdir -p "$fonts"
+  for f in /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf \
+           /usr/share/fonts/truetype/nanum/NanumGothic*.ttf; do
+    [ -f "$f" ] && { [ -f "$fonts/${f##*/}" ] || cp -f "$f" "$fonts/"; }
+  done
+  return 0
 }
 
 # Wine links the user's Documents, Desktop and the like to the Unix home
