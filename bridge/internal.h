@@ -126,10 +126,11 @@ enum class Pass { Read, Write };
 using ObjectVisitor = FunctionRef<HRESULT(std::uint64_t position, IWbemClassObject* object,
                                           IWbemServices* services, IWbemContext* context)>;
 
-// The one walk behind every read and write: checks with a first connection
-// that the query returns at least `positions` objects, then enumerates the
-// first `positions` objects with a second connection (carrying a context
-// object for writes) and hands each to `visit`. Returns true when every
+// The one walk behind every read and write: on one connection, checks with
+// a first query that the query returns at least `positions` objects, then
+// enumerates the first `positions` objects with a second query (carrying a
+// context object for writes) and hands each to `visit`. The connection ends
+// with the call. Returns true when every
 // position was visited. On false, errorText holds the status text and
 // *visited (if given) the number of positions that were handed to `visit`
 // successfully. `positions` is a number, not an array, so a far position

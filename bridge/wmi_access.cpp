@@ -9,21 +9,20 @@
 namespace brindle {
 namespace {
 
-// The connection and enumerator of one pass over a query's objects.
-struct OpenQuery {
+// One command's connection: the locator and the services proxy, with its
+// blanket set. Both passes of a command (the count, then the read or write)
+// run their queries on it; it lives no longer than the call.
+struct Connection {
     ComPtr<IWbemLocator> locator;
     ComPtr<IWbemServices> services;
-    ComPtr<IEnumWbemClassObject> objects;
 };
 
-// Creates the locator, connects, sets the proxy blanket and runs the query.
-// Returns the result code of the first call that failed.
-HRESULT Open(const QueryTarget& target, IWbemContext* context, long flags, OpenQuery& q) {
-    HRESULT hr = Connect(target.nameSpace, context, q.locator, q.services);
-    if (FAILED(hr)) return hr;
-    hr = q.services->ExecQuery(target.language, target.query, flags, context, q.objects.Put());
-    // A provider that reports success without an enumerator has failed the query.
-    if (SUCCEEDED(hr) && !q.objects) return WBEM_E_FAILED;
+// Runs the query on a connection. A provider that reports success without
+// an enumerator has failed the query.
+HRESULT RunQuery(const Connection& c, const QueryTarget& target, IWbemContext* context, long flags,
+                 ComPtr<IEnumWbemClassObject>& objects) {
+    HRESULT hr = c.services->ExecQuery(target.language, target.query, flags, context, objects.Put());
+    if (SUCCEEDED(hr) && !objects) return WBEM_E_FAILED;
     return hr;
 }
 
@@ -77,9 +76,13 @@ BSTR AnsiToBStr(std::string_view text) {
     return result;
 }
 
-LONG CountObjects(const QueryTarget& target, char* errorText) {
-    OpenQuery q;
-    HRESULT hr = Open(target, nullptr, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, q);
+namespace {
+
+// Number of objects the query returns on a connection, or -1 with the status
+// text of the failing call.
+LONG CountOn(const Connection& c, const QueryTarget& target, char* errorText) {
+    ComPtr<IEnumWbemClassObject> objects;
+    HRESULT hr = RunQuery(c, target, nullptr, WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY, objects);
     if (FAILED(hr)) {
         WriteStatusText(hr, errorText);
         return -1;
@@ -87,7 +90,7 @@ LONG CountObjects(const QueryTarget& target, char* errorText) {
     LONG count = 0;
     for (;;) {
         ComPtr<IWbemClassObject> object;
-        hr = NextObject(q.objects.Get(), object);
+        hr = NextObject(objects.Get(), object);
         if (FAILED(hr)) {
             WriteStatusText(hr, errorText);
             return -1;
@@ -97,10 +100,27 @@ LONG CountObjects(const QueryTarget& target, char* errorText) {
     }
 }
 
+bool ConnectOrReport(const QueryTarget& target, Connection& c, char* errorText) {
+    HRESULT hr = Connect(target.nameSpace, nullptr, c.locator, c.services);
+    if (SUCCEEDED(hr)) return true;
+    WriteStatusText(hr, errorText);
+    return false;
+}
+
+}  // namespace
+
+LONG CountObjects(const QueryTarget& target, char* errorText) {
+    Connection c;
+    if (!ConnectOrReport(target, c, errorText)) return -1;
+    return CountOn(c, target, errorText);
+}
+
 bool VisitObjects(const QueryTarget& target, std::uint64_t positions, Pass pass, char* errorText,
                   ObjectVisitor visit, std::uint64_t* visited) {
     if (visited) *visited = 0;
-    switch (CheckCount(CountObjects(target, errorText), positions)) {
+    Connection c;
+    if (!ConnectOrReport(target, c, errorText)) return false;
+    switch (CheckCount(CountOn(c, target, errorText), positions)) {
         case CountVerdict::CountFailed:
             return false;
         case CountVerdict::NoObjects:
@@ -121,21 +141,21 @@ bool VisitObjects(const QueryTarget& target, std::uint64_t positions, Pass pass,
             return false;
         }
     }
-    OpenQuery q;
-    HRESULT hr = Open(target, context.Get(), WBEM_FLAG_RETURN_IMMEDIATELY, q);
+    ComPtr<IEnumWbemClassObject> objects;
+    HRESULT hr = RunQuery(c, target, context.Get(), WBEM_FLAG_RETURN_IMMEDIATELY, objects);
     if (FAILED(hr)) {
         WriteStatusText(hr, errorText);
         return false;
     }
     for (std::uint64_t i = 0; i < positions; ++i) {
         ComPtr<IWbemClassObject> object;
-        hr = NextObject(q.objects.Get(), object);
+        hr = NextObject(objects.Get(), object);
         if (hr == WBEM_S_FALSE) {
             // Objects went away after they were counted: the position does not exist any more.
             WriteText(kTooFewObjectsText, errorText);
             return false;
         }
-        if (SUCCEEDED(hr)) hr = visit(i, object.Get(), q.services.Get(), context.Get());
+        if (SUCCEEDED(hr)) hr = visit(i, object.Get(), c.services.Get(), context.Get());
         if (FAILED(hr)) {
             WriteStatusText(hr, errorText);
             return false;

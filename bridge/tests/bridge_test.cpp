@@ -705,6 +705,29 @@ TEST_F(ScriptedWmi, FailureInTheMiddleOfAWriteKeepsEarlierWrites) {
     EXPECT_EQ(wmi.State().stored, (std::map<std::size_t, std::wstring>{{0, L"7"}}));
 }
 
+// Both passes of a command run on one connection, which ends with the call;
+// the provider still sees two queries, the second carrying a context only for
+// a write, and the same replies as ever.
+TEST_F(ScriptedWmi, OneConnectionPerCommandHeldNoLongerThanTheCall) {
+    wmi.AddObject(IntValue(4));
+    wmi.AddObject(IntValue(5));
+    struct Case { const char* command; std::string reply; std::vector<bool> contexts; };
+    const Case cases[] = {
+        {R"(root\fake:Q:Fake:Value:1)", "5", {false, false}},
+        {R"(root\fake:S:Fake:Value:1:9)", "9", {false, true}},
+        {R"(root\fake:Q:Fake:Value:2)", kTooFew, {false}},
+    };
+    for (const Case& c : cases) {
+        FakeWmiState& state = wmi.State();
+        state.queries = state.connections = 0;
+        state.queryContexts.clear();
+        EXPECT_EQ(Reply(c.command), c.reply) << c.command;
+        EXPECT_EQ(state.connections, 1) << c.command;
+        EXPECT_EQ(state.queryContexts, c.contexts) << c.command;
+        EXPECT_EQ(state.openConnections, 0) << c.command;
+    }
+}
+
 // A provider may report success and return no enumerator: in the service
 // that would crash the LocalSystem process. Either pass (the count, then the
 // read or write) answers as a failed query instead.

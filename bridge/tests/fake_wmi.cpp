@@ -121,7 +121,8 @@ private:
 // proxy would.
 class FakeServices : public Counted<IWbemServices>, public IClientSecurity {
 public:
-    explicit FakeServices(State state) : m_state(std::move(state)) {}
+    explicit FakeServices(State state) : m_state(std::move(state)) { ++m_state->openConnections; }
+    ~FakeServices() override { --m_state->openConnections; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IClientSecurity) {
@@ -145,8 +146,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CopyProxy(IUnknown*, IUnknown**) override { return E_NOTIMPL; }
 
-    HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject** objects) override {
+    HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR, const BSTR, LONG, IWbemContext* context,
+                                        IEnumWbemClassObject** objects) override {
         int query = m_state->queries++;
+        m_state->queryContexts.push_back(context != nullptr);
         if (query == m_state->noEnumeratorQuery) {
             *objects = nullptr;
             return WBEM_S_NO_ERROR;
@@ -202,6 +205,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR, const BSTR, const BSTR, const BSTR, LONG, const BSTR, IWbemContext*,
                                             IWbemServices** services) override {
+        ++m_state->connections;
         *services = new FakeServices(m_state);
         return WBEM_S_NO_ERROR;
     }

@@ -23,6 +23,9 @@ struct FakeWmiState {
     int noEnumeratorQuery = -1;           // this query (0 the first) reports success with no enumerator
     std::map<std::size_t, std::wstring> stored;  // texts stored by PutInstance, per position
     int queries = 0;
+    int connections = 0;                  // ConnectServer calls
+    int openConnections = 0;              // services objects alive now
+    std::vector<bool> queryContexts;      // whether each query carried a context
 
     ~FakeWmiState();
 };
