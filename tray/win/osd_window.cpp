@@ -121,13 +121,39 @@ OsdImage LoadOsdImage(const std::string& path) {
     return image;
 }
 
+namespace {
+
+// The picture at `path` from the cache while its file is unchanged, else
+// decoded and kept. A missing or unreadable file gives nothing, as uncached.
+OsdImage LoadCachedOsdImage(const std::string& path, OsdPictureCache& cache) {
+    WIN32_FILE_ATTRIBUTE_DATA file = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file) ||
+        (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        cache.Forget(path);
+        return nullptr;
+    }
+    const FileStamp stamp{(static_cast<std::uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow,
+                          (static_cast<std::uint64_t>(file.ftLastWriteTime.dwHighDateTime) << 32) |
+                              file.ftLastWriteTime.dwLowDateTime};
+    if (OsdImage cached = cache.Find(path, stamp)) return cached;
+    OsdImage image = LoadOsdImage(path);
+    if (image) {
+        const std::size_t pixels = static_cast<std::size_t>(image->GetWidth()) * image->GetHeight() * 4;
+        cache.Store(path, stamp, image, static_cast<std::size_t>(stamp.size) + pixels);
+    }
+    return image;
+}
+
+}  // namespace
+
 int ImageWidth(const OsdImage& image) { return image ? static_cast<int>(image->GetWidth()) : 0; }
 int ImageHeight(const OsdImage& image) { return image ? static_cast<int>(image->GetHeight()) : 0; }
 
-OsdPictures LoadOsdPictures(const std::string& imageDirectory, const OSDRequest& request) {
+OsdPictures LoadOsdPictures(const std::string& imageDirectory, const OSDRequest& request, OsdPictureCache* cache) {
     auto load = [&](std::string_view name) -> OsdImage {
         if (name.empty()) return nullptr;  // the code names no picture
-        return LoadOsdImage(OsdImagePath(imageDirectory, name));
+        const std::string path = OsdImagePath(imageDirectory, name);
+        return cache ? LoadCachedOsdImage(path, *cache) : LoadOsdImage(path);
     };
     OsdPictures pictures;
     if (request.kind == kOsdLevelBar) {
@@ -219,7 +245,7 @@ bool CVXSysOSD::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 void CVXSysOSD::UpdateOSD(const OSDRequest& request) {
     if (!Hwnd()) return;
     if (request.kind == kOsdLevelBar) m_maximum = request.maximum;
-    m_pictures = LoadOsdPictures(m_imageDirectory, request);
+    m_pictures = LoadOsdPictures(m_imageDirectory, request, &m_cache);
     const SIZE size = OsdPictureSize(request.kind, m_pictures);
     PlaceOSD(request.kind, size.cx, size.cy);
     DrawOSD(request.kind, request.level);
@@ -251,7 +277,7 @@ void CVXSysOSD::DrawOSD(int kind, int level) {
             SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    m_pictures = {};  // nothing is kept between requests
+    m_pictures = {};  // only the cache keeps pictures between requests
 }
 
 bool IsFullScreenForeground(HWND mainWindow) {

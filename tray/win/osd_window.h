@@ -5,6 +5,7 @@
 
 #include "dialog_base.h"
 #include "osd_layout.h"
+#include "picture_cache.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -30,7 +31,12 @@ private:
     ULONG_PTR m_token = 0;
 };
 
-using OsdImage = std::unique_ptr<Gdiplus::Image>;
+// A decoded picture, shared between the cache and the request drawing it.
+using OsdImage = std::shared_ptr<Gdiplus::Image>;
+using OsdPictureCache = PictureCache<Gdiplus::Image>;
+// What one OSD window may keep decoded: every shipped picture together takes
+// about 1.5 MB (file bytes and 32-bit pixels), one window uses a part of them.
+inline constexpr std::size_t kOsdPictureCacheBytes = 2 * 1024 * 1024;
 
 // Reads the whole file into a movable memory block, closes the file, and
 // decodes the picture from a stream that frees the block when released.
@@ -44,7 +50,11 @@ int ImageHeight(const OsdImage& image);
 struct OsdPictures {
     OsdImage single, fill, base, cap, icon;
 };
-OsdPictures LoadOsdPictures(const std::string& imageDirectory, const OSDRequest& request);
+// With a cache, a picture whose file is unchanged since it was decoded is
+// taken from it, and what is decoded is kept there; without one, every
+// picture is read and decoded.
+OsdPictures LoadOsdPictures(const std::string& imageDirectory, const OSDRequest& request,
+                            OsdPictureCache* cache = nullptr);
 // The size the window takes: the single picture's, or the base picture's for kind 5.
 SIZE OsdPictureSize(int kind, const OsdPictures& pictures);
 
@@ -87,7 +97,8 @@ public:
     // Created hidden from its dialog template, without a parent.
     HWND Create();
 
-    // Loads the request's pictures, moves the window and draws it.
+    // Takes the request's pictures (decoded once, while their files stay
+    // unchanged), moves the window and draws it.
     void UpdateOSD(const OSDRequest& request);
 
 protected:
@@ -100,6 +111,7 @@ private:
     BLENDFUNCTION m_blend = {};
     GdiplusSession m_gdiplus;  // before the pictures: they are deleted first
     std::string m_imageDirectory;
+    OsdPictureCache m_cache{kOsdPictureCacheBytes};
     OsdPictures m_pictures;
     int m_maximum = 0;
 };

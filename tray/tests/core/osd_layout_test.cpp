@@ -1,4 +1,5 @@
 #include "osd_layout.h"
+#include "picture_cache.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,63 @@ TEST(OsdLayout, DesktopWindowClasses) {
     for (const char* name : {"WorkerW", "Progman", "#32769"}) EXPECT_TRUE(vx::IsDesktopWindowClass(name)) << name;
     for (const char* name : {"workerw", "Progman ", "#32770", "", "Shell_TrayWnd"})
         EXPECT_FALSE(vx::IsDesktopWindowClass(name)) << name;
+}
+
+}  // namespace
+
+namespace {
+
+// A picture that says which decode it came from.
+struct Decoded {
+    int generation;
+};
+
+TEST(PictureCache, AnEntryServesOnlyTheFileVersionItWasDecodedFrom) {
+    vx::PictureCache<Decoded> cache(1000);
+    const vx::FileStamp first{100, 7}, rewritten{100, 8}, resized{120, 7};
+    EXPECT_EQ(cache.Find("a.png", first), nullptr);
+    cache.Store("a.png", first, std::make_shared<Decoded>(Decoded{1}), 300);
+    ASSERT_NE(cache.Find("a.png", first), nullptr);
+    EXPECT_EQ(cache.Find("a.png", first)->generation, 1);
+    // A file replaced on disk (another time or size) is not served from the
+    // old decode, and its stale entry goes.
+    for (const vx::FileStamp& changed : {rewritten, resized}) {
+        cache.Store("a.png", first, std::make_shared<Decoded>(Decoded{1}), 300);
+        EXPECT_EQ(cache.Find("a.png", changed), nullptr);
+        EXPECT_EQ(cache.Count(), 0u);
+        EXPECT_EQ(cache.Find("a.png", first), nullptr);
+    }
+    // A removed file is forgotten.
+    cache.Store("a.png", first, std::make_shared<Decoded>(Decoded{2}), 300);
+    cache.Forget("a.png");
+    EXPECT_EQ(cache.Find("a.png", first), nullptr);
+    EXPECT_EQ(cache.UsedBytes(), 0u);
+}
+
+TEST(PictureCache, StaysWithinItsBudgetDroppingTheLeastRecentlyUsed) {
+    vx::PictureCache<Decoded> cache(1000);
+    const vx::FileStamp s{1, 1};
+    cache.Store("a", s, std::make_shared<Decoded>(Decoded{1}), 400);
+    cache.Store("b", s, std::make_shared<Decoded>(Decoded{2}), 400);
+    ASSERT_NE(cache.Find("a", s), nullptr);  // "b" is now the least recently used
+    cache.Store("c", s, std::make_shared<Decoded>(Decoded{3}), 400);
+    EXPECT_NE(cache.Find("a", s), nullptr);
+    EXPECT_EQ(cache.Find("b", s), nullptr);
+    EXPECT_NE(cache.Find("c", s), nullptr);
+    EXPECT_EQ(cache.UsedBytes(), 800u);
+    // Storing again under the same path replaces, never doubles.
+    cache.Store("c", s, std::make_shared<Decoded>(Decoded{4}), 500);
+    EXPECT_EQ(cache.UsedBytes(), 900u);
+    EXPECT_EQ(cache.Find("c", s)->generation, 4);
+    // A picture larger than the whole budget is not kept, and evicts nothing.
+    cache.Store("huge", s, std::make_shared<Decoded>(Decoded{5}), 1001);
+    EXPECT_EQ(cache.Find("huge", s), nullptr);
+    EXPECT_EQ(cache.Count(), 2u);
+    // A picture still in use stays valid after its entry is evicted.
+    auto held = cache.Find("a", s);
+    cache.Store("d", s, std::make_shared<Decoded>(Decoded{6}), 1000);
+    EXPECT_EQ(cache.Count(), 1u);
+    EXPECT_EQ(held->generation, 1);
 }
 
 }  // namespace

@@ -230,6 +230,31 @@ protected:
     std::string m_dir;
 };
 
+// The window keeps decoded pictures between shows, yet a picture replaced on
+// disk shows its new content and a removed one shows nothing.
+TEST_F(BadPictures, ReplacedAndRemovedPicturesShowAsTheyAreNow) {
+    vx::CVXSysOSD osd(m_dir);
+    ASSERT_TRUE(osd.Create()) << GetLastError();
+    auto shownWidth = [&] {
+        osd.UpdateOSD({vx::kOsdDevice, -1, 1, 0});
+        RECT rect = {};
+        GetWindowRect(osd.Hwnd(), &rect);
+        return rect.right - rect.left;
+    };
+    const Picture icon = Decode(vx::OsdImagePath(m_dir, vx::DeviceIconFile(1)));
+    const std::string otherPath = PicturePath(vx::LevelBarImageFiles(vx::kLevelVolume).base);
+    const Picture other = Decode(otherPath);
+    ASSERT_GT(icon.width, 0);
+    ASSERT_NE(other.width, icon.width);
+    EXPECT_EQ(shownWidth(), icon.width);
+    EXPECT_EQ(shownWidth(), icon.width);  // the second show from the kept picture
+    std::ifstream in(otherPath, std::ios::binary);
+    Write(vx::DeviceIconFile(1), std::string(std::istreambuf_iterator<char>(in), {}));
+    EXPECT_EQ(shownWidth(), other.width);
+    ASSERT_TRUE(DeleteFileA(vx::OsdImagePath(m_dir, vx::DeviceIconFile(1)).c_str()));
+    EXPECT_EQ(shownWidth(), 0);
+}
+
 TEST_F(BadPictures, ShowNothingAndLeakNothing) {
     const int badCodes[] = {2, 3, 4, 5, 6, 9};
     for (int code : badCodes)
