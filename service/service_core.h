@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -79,26 +81,59 @@ struct RequestDecision {
     std::string command;  // the command string for Execute, without its terminator
 };
 
+// Reads the current value of the object a write is about to change: gets the
+// read command of that object (see CurrentValueCommand) and returns the reply
+// text the parser gives to it.
+using CurrentValueReader = std::function<std::string(const std::string& readCommand)>;
+
 // Decides what to do with one request message. `received` is the number of
 // bytes the read actually delivered into `bytes`; `truncated` says the
 // message was longer than the read. Only those bytes count: an empty message,
 // one without a zero byte among them or one longer than kRequestSize is
 // malformed, and so is a command string that breaks the command grammar.
-// A well-formed read or write then has to pass the rights check (MayExecute).
-RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated);
+// A well-formed read or write then has to pass the rights check (MayExecute);
+// for a write whose check depends on the value it replaces
+// (DependsOnCurrentValue), `readCurrent` is asked for that value first. Without
+// a reader, or when the value cannot be read, the check goes without it.
+RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated,
+                              const CurrentValueReader& readCurrent = {});
 
 // The rights check of a parsed command: exactly the reads and writes the
 // system itself sends, nothing wider.
 // - reads: any property and instance of the firmware's classes in root\WMI,
 //   and of Win32_BIOS in root\CIMV2;
-// - writes: ZEL_System.System instance 1 with a value 0 to 31 (the five flag
-//   bits), ZEL_Software.Software instance 0 with 0 or 1.
+// - writes: ZEL_System.System instance 1 with a value that changes only the
+//   flag bits of `current`, the value it replaces (see MaySetSystemFlags), and
+//   ZEL_Software.Software instance 0 with 0 or 1.
 // Namespace, class and property are compared without regard to letter case,
 // as WMI compares them. Instance and value are the numbers ParseCommand read
 // with brindle::ReadLeadingNumber, the numbers the parser then acts on, so the
 // check and the action cannot disagree. "M" does nothing and passes; a
 // malformed command never reaches WMI and passes too.
-bool MayExecute(const brindle::Command& command);
+bool MayExecute(const brindle::Command& command, std::optional<std::int32_t> current = std::nullopt);
+
+// True for the writes whose rights check takes the value they replace.
+bool DependsOnCurrentValue(const brindle::Command& command);
+
+// The read command of the object a command names: same namespace, class,
+// property and instance, operation "Q".
+std::string CurrentValueCommand(const brindle::Command& command);
+
+// The value a read reply holds: a whole decimal number (optional sign, digits,
+// nothing else) within the 32-bit range; nothing for any other reply (error
+// texts, empty values, numbers out of range).
+std::optional<std::int32_t> ValueFromReply(std::string_view reply);
+
+// The flag bits of ZEL_System.System instance 1 (ECO, touchpad, theater and
+// the rest up to 0x10); the bits above them are the firmware's own.
+inline constexpr std::uint32_t kSystemFlagBits = 0x1F;
+
+// Whether `value` may be written over ZEL_System.System instance 1. The system
+// changes that register by read-modify-write and keeps every bit above the
+// flag bits as it found them, so a write may differ from the `current` value
+// in the flag bits only. When the current value is unknown, only the flag bits
+// may be set (0 to 31).
+bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current);
 
 // The firmware's data classes in root\WMI.
 bool IsFirmwareClass(std::string_view name);

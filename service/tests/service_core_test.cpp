@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,102 @@ TEST(RequestGuard, RightsCheck) {
     for (const auto& c : cases) {
         const auto bytes = Message(c.command, kRequestSize);
         EXPECT_EQ(DecideRequest(bytes.data(), bytes.size(), false).verdict, c.expected) << c.command;
+    }
+}
+
+TEST(RequestGuard, SystemFlagWritesChangeOnlyTheFlagBitsOfTheCurrentValue) {
+    const struct {
+        std::int32_t value;
+        std::optional<std::int32_t> current;
+        bool allowed;
+    } cases[] = {
+        // A register with a bit above the flags: the tray's read-modify-write keeps it.
+        {37, 37, true},   // theater on over 0x25, as read
+        {33, 37, true},   // theater off
+        {32, 37, true},   // every flag off
+        {63, 37, true},   // every flag on
+        {64, 37, false},  // the firmware's bit 0x20 cleared, 0x40 set
+        {5, 37, false},   // the firmware's bit cleared
+        {101, 37, false}, // a firmware bit added
+        // Registers without such bits: today's range.
+        {0, 0, true},
+        {31, 4, true},
+        {32, 4, false},
+        {-1, 4, false},
+        {-1, -1, true},  // nothing but what is there
+        // Current value unknown: the flag bits only.
+        {0, std::nullopt, true},
+        {31, std::nullopt, true},
+        {32, std::nullopt, false},
+        {37, std::nullopt, false},
+        {-1, std::nullopt, false},
+        {INT32_MIN, std::nullopt, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MaySetSystemFlags(c.value, c.current), c.allowed)
+            << c.value << " over " << (c.current ? std::to_string(*c.current) : "unknown");
+}
+
+TEST(RequestGuard, CurrentValueOnlyFromAWholeNumberReply) {
+    const struct {
+        const char* reply;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"37", 37},
+        {"0", 0},
+        {"+5", 5},
+        {"-3", -3},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},  // out of range: no saturated stand-in
+        {"4294967295", std::nullopt},
+        {"00000000000000000001", 1},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {" 37", std::nullopt},
+        {"37 ", std::nullopt},
+        {"3x", std::nullopt},
+        {"WBEM_E_NOT_FOUND", std::nullopt},
+        {"Physical Instance = 0, Can't get any data.", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ValueFromReply(c.reply), c.value) << '"' << c.reply << '"';
+}
+
+TEST(RequestGuard, SystemFlagWriteIsCheckedAgainstTheValueItReplaces) {
+    const struct {
+        const char* command;
+        const char* reply;  // the parser's reply to the read
+        const char* read;  // the read command the guard runs first, or nullptr for none
+        Verdict expected;
+    } cases[] = {
+        {"root\\WMI:S:ZEL_System:System:1:37", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:33", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:64", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:4", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
+        // Spelt as the parser reads it; the read names the same object.
+        {"ROOT\\wmi:S:zel_system:SYSTEM:01:+33", "37", "ROOT\\wmi:Q:zel_system:SYSTEM:1", Verdict::Execute},
+        // The current value cannot be read: 0 to 31.
+        {"root\\WMI:S:ZEL_System:System:1:37", "WBEM_E_NOT_FOUND", "root\\WMI:Q:ZEL_System:System:1",
+         Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:5", "", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        // Other requests read nothing first, whatever the reader would say.
+        {"root\\WMI:S:ZEL_Software:Software:0:1", "37", nullptr, Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:0:37", "37", nullptr, Verdict::Denied},
+        {"root\\CIMV2:S:ZEL_System:System:1:37", "37", nullptr, Verdict::Denied},
+        {"root\\WMI:Q:ZEL_System:System:1", "37", nullptr, Verdict::Execute},
+        {"root\\WMI:M:ZEL_System:System:1:37", "37", nullptr, Verdict::Execute},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> asked;
+        const auto bytes = Message(c.command, kRequestSize);
+        const RequestDecision d =
+            DecideRequest(bytes.data(), bytes.size(), false, [&](const std::string& readCommand) {
+                asked.push_back(readCommand);
+                return std::string(c.reply);
+            });
+        EXPECT_EQ(d.verdict, c.expected) << c.command;
+        EXPECT_EQ(asked, c.read ? std::vector<std::string>{c.read} : std::vector<std::string>{}) << c.command;
     }
 }
 
