@@ -117,7 +117,8 @@ bool MayWrite(const brindle::Command& command, std::optional<std::int32_t> curre
 }  // namespace
 
 bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current) {
-    if (!current) return value >= 0 && static_cast<std::uint32_t>(value) <= kSystemFlagBits;
+    if (value >= 0 && static_cast<std::uint32_t>(value) <= kSystemFlagBits) return true;
+    if (!current) return false;
     const std::uint32_t changed = static_cast<std::uint32_t>(value) ^ static_cast<std::uint32_t>(*current);
     return (changed & ~kSystemFlagBits) == 0;
 }

@@ -102,9 +102,9 @@ RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, 
 // system itself sends, nothing wider.
 // - reads: any property and instance of the firmware's classes in root\WMI,
 //   and of Win32_BIOS in root\CIMV2;
-// - writes: ZEL_System.System instance 1 with a value that changes only the
-//   flag bits of `current`, the value it replaces (see MaySetSystemFlags), and
-//   ZEL_Software.Software instance 0 with 0 or 1.
+// - writes: ZEL_System.System instance 1 with a value of flag bits only, or
+//   one that changes only the flag bits of `current`, the value it replaces
+//   (see MaySetSystemFlags), and ZEL_Software.Software instance 0 with 0 or 1.
 // Namespace, class and property are compared without regard to letter case,
 // as WMI compares them. Instance and value are the numbers ParseCommand read
 // with brindle::ReadLeadingNumber, the numbers the parser then acts on, so the
@@ -128,11 +128,13 @@ std::optional<std::int32_t> ValueFromReply(std::string_view reply);
 // the rest up to 0x10); the bits above them are the firmware's own.
 inline constexpr std::uint32_t kSystemFlagBits = 0x1F;
 
-// Whether `value` may be written over ZEL_System.System instance 1. The system
-// changes that register by read-modify-write and keeps every bit above the
-// flag bits as it found them, so a write may differ from the `current` value
-// in the flag bits only. When the current value is unknown, only the flag bits
-// may be set (0 to 31).
+// Whether `value` may be written over ZEL_System.System instance 1, whose
+// value now is `current` (nothing when it could not be read). The system
+// changes that register by read-modify-write: setting a flag keeps every bit
+// above the flag bits as it found them, clearing one ANDs the value with a
+// mask of flag bits only. So a write may differ from the current value in the
+// flag bits only, or consist of flag bits only (0 to 31, the one rule left
+// when the current value is unknown).
 bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current);
 
 // The firmware's data classes in root\WMI.

@@ -82,23 +82,22 @@ TEST_F(FirmwareThroughService, CommandsTheSystemSends) {
     }
 }
 
-TEST_F(FirmwareThroughService, FlagWritesKeepTheFirmwaresHigherBits) {
-    // A register carrying the firmware's bit 0x20 above the flag bits: the
-    // tray's read-modify-write keeps that bit in every value it writes.
+TEST_F(FirmwareThroughService, FlagWritesOverAFirmwareBitAboveTheFlags) {
+    // The register carries the firmware's bit 0x20 beside ECO and theater
+    // (0x25); each write starts from there.
     const struct {
         const char* value;
         const char* reply;
         const char* registerAfter;
     } steps[] = {
-        {"37", "37", "System1=37"},                     // theater on over 0x25
-        {"33", "33", "System1=33"},                     // theater off
-        {"53", "53", "System1=53"},                     // several flag bits at once
-        {"64", "WBEM_E_ACCESS_DENIED", "System1=53"},   // the firmware's bit cleared, another set
-        {"21", "WBEM_E_ACCESS_DENIED", "System1=53"},   // the firmware's bit cleared
-        {"101", "WBEM_E_ACCESS_DENIED", "System1=53"},  // a firmware bit added
+        {"37", "37", "System1=37"},                     // theater on as the tray writes it: the bit kept
+        {"4", "4", "System1=4"},                        // ECO off as the tray writes it (AND 0x1E)
+        {"33", "33", "System1=33"},                     // a flag cleared, the bit kept
+        {"64", "WBEM_E_ACCESS_DENIED", "System1=37"},   // the firmware's bit cleared, another set
+        {"101", "WBEM_E_ACCESS_DENIED", "System1=37"},  // a firmware bit added
     };
-    Emuctl("set System1 0x25");
     for (const auto& step : steps) {
+        Emuctl("set System1 0x25");
         const std::string command = std::string("root\\WMI:S:ZEL_System:System:1:") + step.value;
         EXPECT_EQ(ThroughService(command), step.reply) << command;
         EXPECT_EQ(Emuctl("get System1"), std::string(step.registerAfter) + "\n") << command;

@@ -195,20 +195,22 @@ TEST(RequestGuard, SystemFlagWritesChangeOnlyTheFlagBitsOfTheCurrentValue) {
         std::optional<std::int32_t> current;
         bool allowed;
     } cases[] = {
-        // A register with a bit above the flags: the tray's read-modify-write keeps it.
-        {37, 37, true},   // theater on over 0x25, as read
-        {33, 37, true},   // theater off
-        {32, 37, true},   // every flag off
-        {63, 37, true},   // every flag on
-        {64, 37, false},  // the firmware's bit 0x20 cleared, 0x40 set
-        {5, 37, false},   // the firmware's bit cleared
-        {101, 37, false}, // a firmware bit added
-        // Registers without such bits: today's range.
-        {0, 0, true},
-        {31, 4, true},
+        // A register with a bit above the flags (0x25), written as the tray does:
+        {37, 37, true},  // a flag set: the bits above the flags kept
+        {4, 37, true},   // ECO cleared with the keep mask 0x1E, the bit above dropped
+        {1, 37, true},   // theater cleared with the keep mask 0x1B
+        // ... and as it might, changing only flag bits.
+        {33, 37, true},
+        {63, 37, true},
+        // Bits above the flags other than the register's.
+        {64, 37, false},
+        {101, 37, false},
+        {96, 37, false},
         {32, 4, false},
         {-1, 4, false},
         {-1, -1, true},  // nothing but what is there
+        {0, 0, true},
+        {31, 4, true},
         // Current value unknown: the flag bits only.
         {0, std::nullopt, true},
         {31, std::nullopt, true},
@@ -258,7 +260,7 @@ TEST(RequestGuard, SystemFlagWriteIsCheckedAgainstTheValueItReplaces) {
         {"root\\WMI:S:ZEL_System:System:1:37", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
         {"root\\WMI:S:ZEL_System:System:1:33", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
         {"root\\WMI:S:ZEL_System:System:1:64", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
-        {"root\\WMI:S:ZEL_System:System:1:4", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:100", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
         // Spelt as the parser reads it; the read names the same object.
         {"ROOT\\wmi:S:zel_system:SYSTEM:01:+33", "37", "ROOT\\wmi:Q:zel_system:SYSTEM:1", Verdict::Execute},
         // The current value cannot be read: 0 to 31.
