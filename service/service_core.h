@@ -1,12 +1,14 @@
 // Platform-free decisions of the command service: the command line, the
 // console texts, the guard in front of the parser (which requests are served
-// at all and with whose rights), the reply bounds, the status checkpoints
-// and the error text. No Windows header here, so all of it is tested natively.
+// at all and with whose rights), the reply bounds, the status checkpoints and
+// the status record both service threads report, and the error text. No
+// Windows header here, so all of it is tested natively.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -180,6 +182,40 @@ public:
 
 private:
     std::uint32_t m_nextCheckpoint = 1;
+};
+
+// The status record of one service run, shared by the serving thread (its
+// state changes) and the control handler's thread (its repeats of the current
+// state). Each report is built from the record and sent while one lock is
+// held, so the reports reach the service control manager in the order the
+// state changed: a repeat can never send a state older than one already sent.
+// `Lock` is any type with lock() and unlock(); `send` takes the StatusReport
+// and returns whether it was delivered.
+template <class Lock>
+class StatusKeeper {
+public:
+    // Makes `state` the current state and reports it.
+    template <class Send>
+    bool Report(ServiceState state, std::uint32_t exitCode, std::uint32_t waitHint, Send&& send) {
+        const std::lock_guard<Lock> guard(m_lock);
+        m_state = state;
+        return send(m_sequence.Next(state, exitCode, waitHint));
+    }
+
+    // Reports the current state again, with exit code 0 and wait hint 0 (the
+    // answer to every control but stop). Before the first report there is no
+    // state yet and nothing is sent; that counts as success.
+    template <class Send>
+    bool Repeat(Send&& send) {
+        const std::lock_guard<Lock> guard(m_lock);
+        if (!m_state) return true;
+        return send(m_sequence.Next(*m_state, 0, 0));
+    }
+
+private:
+    Lock m_lock;
+    StatusSequence m_sequence;
+    std::optional<ServiceState> m_state;
 };
 
 // ---- error text -----------------------------------------------------------

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace harrowd;
@@ -346,6 +350,101 @@ TEST(Status, CheckpointsAndAcceptedControlsOfOneRun) {
         EXPECT_EQ(r.controlsAccepted, step.accepted);
         EXPECT_EQ(r.exitCode, 5u);
         EXPECT_EQ(r.waitHint, 3000u);
+    }
+}
+
+namespace {
+
+// What the service control manager receives, in order. It takes reports from
+// any thread, so it keeps its own lock.
+class ReportLog {
+public:
+    bool Send(const StatusReport& report) {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_reports.push_back(report);
+        return true;
+    }
+    auto Sender() {
+        return [this](const StatusReport& report) { return Send(report); };
+    }
+    std::vector<StatusReport> Reports() {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return m_reports;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<StatusReport> m_reports;
+};
+
+// Position of a state in the life of one run.
+int Stage(ServiceState state) {
+    switch (state) {
+    case ServiceState::StartPending: return 1;
+    case ServiceState::Running: return 2;
+    case ServiceState::StopPending: return 3;
+    case ServiceState::Stopped: return 4;
+    }
+    return 0;  // no state the manager knows
+}
+
+}  // namespace
+
+TEST(Status, RepeatsTheCurrentStateAndNothingBeforeTheFirst) {
+    StatusKeeper<std::mutex> keeper;
+    ReportLog log;
+    EXPECT_TRUE(keeper.Repeat(log.Sender()));
+    EXPECT_TRUE(log.Reports().empty());
+
+    keeper.Report(ServiceState::StartPending, 0, 3000, log.Sender());
+    keeper.Repeat(log.Sender());
+    keeper.Report(ServiceState::Running, 0, 1000, log.Sender());
+    keeper.Repeat(log.Sender());
+    keeper.Report(ServiceState::Stopped, 7, 0, log.Sender());
+    const struct {
+        ServiceState state;
+        std::uint32_t checkpoint, exitCode, waitHint;
+    } expected[] = {
+        {ServiceState::StartPending, 1, 0, 3000}, {ServiceState::StartPending, 2, 0, 0},
+        {ServiceState::Running, 0, 0, 1000},      {ServiceState::Running, 0, 0, 0},
+        {ServiceState::Stopped, 0, 7, 0},
+    };
+    const auto reports = log.Reports();
+    ASSERT_EQ(reports.size(), std::size(expected));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].state, expected[i].state) << "report " << i;
+        EXPECT_EQ(reports[i].checkpoint, expected[i].checkpoint) << "report " << i;
+        EXPECT_EQ(reports[i].exitCode, expected[i].exitCode) << "report " << i;
+        EXPECT_EQ(reports[i].waitHint, expected[i].waitHint) << "report " << i;
+    }
+    EXPECT_FALSE(keeper.Repeat([](const StatusReport&) { return false; })) << "an undelivered report counts";
+}
+
+TEST(Status, RepeatsRacingTheStateChangesNeverGoBack) {
+    // The serving thread runs through the states of a run while the control
+    // handler's thread repeats the current state as fast as it can.
+    constexpr int kRuns = 100;
+    for (int run = 0; run < kRuns; ++run) {
+        StatusKeeper<std::mutex> keeper;
+        ReportLog log;
+        std::atomic<bool> started{false}, finished{false};
+        std::thread handler([&] {
+            started = true;
+            while (!finished) keeper.Repeat(log.Sender());
+        });
+        while (!started) std::this_thread::yield();
+        for (ServiceState state : {ServiceState::StartPending, ServiceState::StartPending, ServiceState::Running,
+                                   ServiceState::StopPending, ServiceState::Stopped}) {
+            keeper.Report(state, 0, 0, log.Sender());
+            std::this_thread::yield();
+        }
+        finished = true;
+        handler.join();
+        const auto reports = log.Reports();
+        ASSERT_FALSE(reports.empty());
+        ASSERT_EQ(reports.front().state, ServiceState::StartPending) << "run " << run;
+        for (std::size_t i = 1; i < reports.size(); ++i)
+            ASSERT_GE(Stage(reports[i].state), Stage(reports[i - 1].state)) << "run " << run << ", report " << i;
     }
 }
 
