@@ -10,8 +10,9 @@
 //   completes and it can take the reply);
 // - only the reads and writes the system itself sends reach WMI (see
 //   MayExecute: the firmware's classes and the BIOS class to read, two
-//   firmware flags with their meaningful values to write); everything else
-//   is answered "WBEM_E_ACCESS_DENIED";
+//   firmware flags with their meaningful values to write, the flag register
+//   checked against its value read just before); everything else is answered
+//   "WBEM_E_ACCESS_DENIED";
 // - the reply is always 180 bytes with its text terminated inside them;
 // - every wait for a connected client is bounded by a small fraction of the
 //   wait a client gets for a busy pipe, so a client that never writes, never
@@ -188,7 +189,7 @@ private:
             if (!rest.ok) return Outcome::Completed;
         }
 
-        Answer(DecideRequest(request, received, truncated));
+        Answer(DecideRequest(request, received, truncated, ReadCurrentValue));
 
         Prepare();
         r = Finish(WriteFile(m_pipe, m_reply, sizeof m_reply, nullptr, &m_overlapped), kClientStepMs);
@@ -207,6 +208,16 @@ private:
                 return r;
             }
         }
+    }
+
+    // The parser's reply to the read of the object a write would change; the
+    // rights check of some writes depends on the value they replace.
+    static std::string ReadCurrentValue(const std::string& readCommand) {
+        char text[1024] = {};
+        CBrindle bridge;
+        bridge.CallBrindleParser(readCommand.c_str(), text);
+        text[sizeof text - 1] = 0;
+        return std::string(text);
     }
 
     // Puts the reply to one request into the reply area. The parser's text

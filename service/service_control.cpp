@@ -29,20 +29,54 @@ bool g_debug = false;
 std::atomic<DWORD> g_lastError{0};
 char g_errorText[256];
 
-// The status record is sent from the serving thread and from the control
-// handler's thread; the lock keeps each report whole and the checkpoints in order.
-SRWLOCK g_statusLock = SRWLOCK_INIT;
+// An exclusive slim reader/writer lock with the lock()/unlock() pair StatusKeeper uses.
+class SlimLock {
+public:
+    SlimLock() = default;
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+    void lock() { AcquireSRWLockExclusive(&m_lock); }
+    void unlock() { ReleaseSRWLockExclusive(&m_lock); }
+
+private:
+    SRWLOCK m_lock = SRWLOCK_INIT;
+};
+
+// The status record is reported from the serving thread and from the control
+// handler's thread; the keeper builds and sends each report under one lock.
 SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
-SERVICE_STATUS g_status{};
-StatusSequence g_sequence;
+StatusKeeper<SlimLock> g_status;
 
 const char* ErrorText() { return FormatSystemError(g_errorText, sizeof g_errorText); }
 
-DWORD CurrentState() {
-    AcquireSRWLockShared(&g_statusLock);
-    const DWORD state = g_status.dwCurrentState;
-    ReleaseSRWLockShared(&g_statusLock);
-    return state;
+// Sends one report to the service control manager. On failure the last error
+// is the one SetServiceStatus left.
+bool SendStatus(const StatusReport& report) {
+    SERVICE_STATUS status{};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = static_cast<DWORD>(report.state);
+    status.dwControlsAccepted = report.controlsAccepted;
+    status.dwWin32ExitCode = report.exitCode;
+    status.dwServiceSpecificExitCode = 0;
+    status.dwCheckPoint = report.checkpoint;
+    status.dwWaitHint = report.waitHint;
+    return SetServiceStatus(g_statusHandle, &status) != FALSE;
+}
+
+// Runs one report of the keeper and logs a failure to send it.
+template <class Reporting>
+BOOL ReportStatus(Reporting&& reporting) {
+    DWORD error = ERROR_SUCCESS;
+    const bool sent = reporting([&error](const StatusReport& report) {
+        const bool ok = SendStatus(report);
+        if (!ok) error = GetLastError();
+        return ok;
+    });
+    if (!sent) {
+        SetLastError(error);
+        LogServiceError("SetServiceStatus");
+    }
+    return sent ? TRUE : FALSE;
 }
 
 void WINAPI ControlHandler(DWORD control) {
@@ -51,7 +85,7 @@ void WINAPI ControlHandler(DWORD control) {
         SignalStop();
         return;
     }
-    SetServiceState(CurrentState(), NO_ERROR, 0);
+    ReportStatus([](auto send) { return g_status.Repeat(send); });
 }
 
 BOOL WINAPI ConsoleHandler(DWORD type) {
@@ -178,19 +212,9 @@ void DebugService(int argc, char** argv) {
 
 BOOL SetServiceState(DWORD state, DWORD exitCode, DWORD waitHint) {
     if (g_debug) return TRUE;
-    AcquireSRWLockExclusive(&g_statusLock);
-    const StatusReport report = g_sequence.Next(static_cast<ServiceState>(state), exitCode, waitHint);
-    g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    g_status.dwCurrentState = static_cast<DWORD>(report.state);
-    g_status.dwControlsAccepted = report.controlsAccepted;
-    g_status.dwWin32ExitCode = report.exitCode;
-    g_status.dwServiceSpecificExitCode = 0;
-    g_status.dwCheckPoint = report.checkpoint;
-    g_status.dwWaitHint = report.waitHint;
-    const BOOL sent = SetServiceStatus(g_statusHandle, &g_status);
-    ReleaseSRWLockExclusive(&g_statusLock);
-    if (!sent) LogServiceError("SetServiceStatus");
-    return sent;
+    return ReportStatus([&](auto send) {
+        return g_status.Report(static_cast<ServiceState>(state), exitCode, waitHint, send);
+    });
 }
 
 void LogServiceError(const char* message) {

@@ -1,6 +1,7 @@
 #include "service_core.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -83,37 +84,82 @@ bool MayRead(const brindle::Command& command) {
 
 // The firmware writes the system makes: one property of one instance each,
 // with the values it can mean.
-bool MayWrite(const brindle::Command& command) {
-    static constexpr struct {
-        const char* className;
-        const char* property;
-        std::int32_t instance;
-        std::int32_t lowest;
-        std::int32_t highest;
-    } kWrites[] = {
-        {"ZEL_System", "System", 1, 0, 31},   // ECO, touchpad and theater flags
-        {"ZEL_Software", "Software", 0, 0, 1}, // the tray program runs or not
-    };
-    if (!EqualsNoCase(command.nameSpace, "root\\WMI")) return false;
-    return std::any_of(std::begin(kWrites), std::end(kWrites), [&command](const auto& w) {
-        return EqualsNoCase(command.className, w.className) && EqualsNoCase(command.property, w.property) &&
-               command.instance == w.instance && command.value >= w.lowest && command.value <= w.highest;
-    });
+struct WriteRule {
+    const char* className;
+    const char* property;
+    std::int32_t instance;
+    std::int32_t lowest;   // range of values, for a rule that takes no current value
+    std::int32_t highest;
+    bool flagRegister;     // checked with MaySetSystemFlags instead of the range
+};
+
+constexpr WriteRule kWrites[] = {
+    {"ZEL_System", "System", 1, 0, 0, true},        // ECO, touchpad and theater flags
+    {"ZEL_Software", "Software", 0, 0, 1, false},  // the tray program runs or not
+};
+
+const WriteRule* RuleFor(const brindle::Command& command) {
+    if (command.kind != brindle::CommandKind::Write || !EqualsNoCase(command.nameSpace, "root\\WMI")) return nullptr;
+    for (const auto& w : kWrites)
+        if (EqualsNoCase(command.className, w.className) && EqualsNoCase(command.property, w.property) &&
+            command.instance == w.instance)
+            return &w;
+    return nullptr;
+}
+
+bool MayWrite(const brindle::Command& command, std::optional<std::int32_t> current) {
+    const WriteRule* rule = RuleFor(command);
+    if (rule == nullptr) return false;
+    if (rule->flagRegister) return MaySetSystemFlags(command.value, current);
+    return command.value >= rule->lowest && command.value <= rule->highest;
 }
 
 }  // namespace
 
-bool MayExecute(const brindle::Command& command) {
+bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current) {
+    if (value >= 0 && static_cast<std::uint32_t>(value) <= kSystemFlagBits) return true;
+    if (!current) return false;
+    const std::uint32_t changed = static_cast<std::uint32_t>(value) ^ static_cast<std::uint32_t>(*current);
+    return (changed & ~kSystemFlagBits) == 0;
+}
+
+bool DependsOnCurrentValue(const brindle::Command& command) {
+    const WriteRule* rule = RuleFor(command);
+    return rule != nullptr && rule->flagRegister;
+}
+
+std::string CurrentValueCommand(const brindle::Command& command) {
+    return command.nameSpace + ":Q:" + command.className + ":" + command.property + ":" +
+           brindle::DecimalText(command.instance);
+}
+
+std::optional<std::int32_t> ValueFromReply(std::string_view reply) {
+    std::string_view digits = reply;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    // Leading zeros aside, more than ten digits is out of range for certain.
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    if (digits.size() > 10) return std::nullopt;
+    std::int64_t magnitude = 0;
+    for (char c : digits) magnitude = magnitude * 10 + (c - '0');
+    const std::int64_t value = reply.front() == '-' ? -magnitude : magnitude;
+    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+bool MayExecute(const brindle::Command& command, std::optional<std::int32_t> current) {
     switch (command.kind) {
     case brindle::CommandKind::Read: return MayRead(command);
-    case brindle::CommandKind::Write: return MayWrite(command);
+    case brindle::CommandKind::Write: return MayWrite(command, current);
     case brindle::CommandKind::NoAction:
     case brindle::CommandKind::Malformed: return true;
     }
     return false;
 }
 
-RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated) {
+RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated,
+                              const CurrentValueReader& readCurrent) {
     RequestDecision decision;
     if (bytes == nullptr || truncated || received == 0 || received > kRequestSize) return decision;
     const void* zero = std::memchr(bytes, 0, received);
@@ -121,7 +167,10 @@ RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, 
     std::string command(reinterpret_cast<const char*>(bytes), static_cast<const unsigned char*>(zero) - bytes);
     const brindle::Command parsed = brindle::ParseCommand(command);
     if (parsed.kind == brindle::CommandKind::Malformed) return decision;
-    decision.verdict = MayExecute(parsed) ? Verdict::Execute : Verdict::Denied;
+    std::optional<std::int32_t> current;
+    if (readCurrent && DependsOnCurrentValue(parsed))
+        current = ValueFromReply(readCurrent(CurrentValueCommand(parsed)));
+    decision.verdict = MayExecute(parsed, current) ? Verdict::Execute : Verdict::Denied;
     decision.command = std::move(command);
     return decision;
 }

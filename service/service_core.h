@@ -1,11 +1,15 @@
 // Platform-free decisions of the command service: the command line, the
 // console texts, the guard in front of the parser (which requests are served
-// at all and with whose rights), the reply bounds, the status checkpoints
-// and the error text. No Windows header here, so all of it is tested natively.
+// at all and with whose rights), the reply bounds, the status checkpoints and
+// the status record both service threads report, and the error text. No
+// Windows header here, so all of it is tested natively.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -79,26 +83,61 @@ struct RequestDecision {
     std::string command;  // the command string for Execute, without its terminator
 };
 
+// Reads the current value of the object a write is about to change: gets the
+// read command of that object (see CurrentValueCommand) and returns the reply
+// text the parser gives to it.
+using CurrentValueReader = std::function<std::string(const std::string& readCommand)>;
+
 // Decides what to do with one request message. `received` is the number of
 // bytes the read actually delivered into `bytes`; `truncated` says the
 // message was longer than the read. Only those bytes count: an empty message,
 // one without a zero byte among them or one longer than kRequestSize is
 // malformed, and so is a command string that breaks the command grammar.
-// A well-formed read or write then has to pass the rights check (MayExecute).
-RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated);
+// A well-formed read or write then has to pass the rights check (MayExecute);
+// for a write whose check depends on the value it replaces
+// (DependsOnCurrentValue), `readCurrent` is asked for that value first. Without
+// a reader, or when the value cannot be read, the check goes without it.
+RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, bool truncated,
+                              const CurrentValueReader& readCurrent = {});
 
 // The rights check of a parsed command: exactly the reads and writes the
 // system itself sends, nothing wider.
 // - reads: any property and instance of the firmware's classes in root\WMI,
 //   and of Win32_BIOS in root\CIMV2;
-// - writes: ZEL_System.System instance 1 with a value 0 to 31 (the five flag
-//   bits), ZEL_Software.Software instance 0 with 0 or 1.
+// - writes: ZEL_System.System instance 1 with a value of flag bits only, or
+//   one that changes only the flag bits of `current`, the value it replaces
+//   (see MaySetSystemFlags), and ZEL_Software.Software instance 0 with 0 or 1.
 // Namespace, class and property are compared without regard to letter case,
 // as WMI compares them. Instance and value are the numbers ParseCommand read
 // with brindle::ReadLeadingNumber, the numbers the parser then acts on, so the
 // check and the action cannot disagree. "M" does nothing and passes; a
 // malformed command never reaches WMI and passes too.
-bool MayExecute(const brindle::Command& command);
+bool MayExecute(const brindle::Command& command, std::optional<std::int32_t> current = std::nullopt);
+
+// True for the writes whose rights check takes the value they replace.
+bool DependsOnCurrentValue(const brindle::Command& command);
+
+// The read command of the object a command names: same namespace, class,
+// property and instance, operation "Q".
+std::string CurrentValueCommand(const brindle::Command& command);
+
+// The value a read reply holds: a whole decimal number (optional sign, digits,
+// nothing else) within the 32-bit range; nothing for any other reply (error
+// texts, empty values, numbers out of range).
+std::optional<std::int32_t> ValueFromReply(std::string_view reply);
+
+// The flag bits of ZEL_System.System instance 1 (ECO, touchpad, theater and
+// the rest up to 0x10); the bits above them are the firmware's own.
+inline constexpr std::uint32_t kSystemFlagBits = 0x1F;
+
+// Whether `value` may be written over ZEL_System.System instance 1, whose
+// value now is `current` (nothing when it could not be read). The system
+// changes that register by read-modify-write: setting a flag keeps every bit
+// above the flag bits as it found them, clearing one ANDs the value with a
+// mask of flag bits only. So a write may differ from the current value in the
+// flag bits only, or consist of flag bits only (0 to 31, the one rule left
+// when the current value is unknown).
+bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current);
 
 // The firmware's data classes in root\WMI.
 bool IsFirmwareClass(std::string_view name);
@@ -143,6 +182,40 @@ public:
 
 private:
     std::uint32_t m_nextCheckpoint = 1;
+};
+
+// The status record of one service run, shared by the serving thread (its
+// state changes) and the control handler's thread (its repeats of the current
+// state). Each report is built from the record and sent while one lock is
+// held, so the reports reach the service control manager in the order the
+// state changed: a repeat can never send a state older than one already sent.
+// `Lock` is any type with lock() and unlock(); `send` takes the StatusReport
+// and returns whether it was delivered.
+template <class Lock>
+class StatusKeeper {
+public:
+    // Makes `state` the current state and reports it.
+    template <class Send>
+    bool Report(ServiceState state, std::uint32_t exitCode, std::uint32_t waitHint, Send&& send) {
+        const std::lock_guard<Lock> guard(m_lock);
+        m_state = state;
+        return send(m_sequence.Next(state, exitCode, waitHint));
+    }
+
+    // Reports the current state again, with exit code 0 and wait hint 0 (the
+    // answer to every control but stop). Before the first report there is no
+    // state yet and nothing is sent; that counts as success.
+    template <class Send>
+    bool Repeat(Send&& send) {
+        const std::lock_guard<Lock> guard(m_lock);
+        if (!m_state) return true;
+        return send(m_sequence.Next(*m_state, 0, 0));
+    }
+
+private:
+    Lock m_lock;
+    StatusSequence m_sequence;
+    std::optional<ServiceState> m_state;
 };
 
 // ---- error text -----------------------------------------------------------

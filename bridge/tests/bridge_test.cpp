@@ -595,6 +595,98 @@ TEST(PipeClient, ResultsAsTheOneShotCallOfThePlatform) {
     EXPECT_EQ(none[0].error, none[1].error);
 }
 
+// The command pipe held by a thread of the test that reads the request and then
+// either leaves at once (closes its end: a vanished server) or keeps the
+// connection without ever answering until Release.
+class UnansweringServer {
+public:
+    explicit UnansweringServer(bool vanish)
+        : m_pipe(CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                  1, 1024, 1024, 1000, nullptr)),
+          m_release(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        if (!Created()) return;
+        m_thread = std::thread([this, vanish] {
+            char request[200];
+            DWORD read = 0;
+            if (ConnectNamedPipe(m_pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED)
+                ReadFile(m_pipe, request, sizeof request, &read, nullptr);
+            if (vanish) CloseEnd();
+            WaitForSingleObject(m_release, INFINITE);
+        });
+    }
+    ~UnansweringServer() { Release(); }
+    bool Created() const { return m_pipe != INVALID_HANDLE_VALUE; }
+    // True while the client's end of the connection is still open.
+    bool ClientConnected() const {
+        DWORD available = 0;
+        return m_pipe != INVALID_HANDLE_VALUE && PeekNamedPipe(m_pipe, nullptr, 0, nullptr, &available, nullptr);
+    }
+    // Closes the server's end (freeing a client that still waits) and ends the thread.
+    void Release() {
+        if (m_thread.joinable()) {
+            SetEvent(m_release);
+            m_thread.join();
+        }
+        CloseEnd();
+        CloseHandle(m_release);
+        m_release = nullptr;
+    }
+
+private:
+    void CloseEnd() {
+        if (Created()) CloseHandle(m_pipe);
+        m_pipe = INVALID_HANDLE_VALUE;
+    }
+    HANDLE m_pipe;
+    HANDLE m_release;
+    std::thread m_thread;
+};
+
+TEST(PipeClient, AServerThatNeverAnswersFailsTheCallAsAVanishedOneDoes) {
+    struct Outcome {
+        BOOL ok = TRUE;
+        DWORD error = 0;
+    };
+    // Runs the call on a thread of its own; a call still waiting at the
+    // guard's end counts as hung (the guard only keeps a broken client from
+    // hanging the test run; the client's own bound is far shorter).
+    constexpr DWORD kHangGuardMs = 30000;
+    const auto callAgainst = [&](UnansweringServer& server, Outcome& outcome) {
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread client([&outcome, done] {
+            char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+            char reply[800] = {};
+            outcome.ok = ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply);
+            outcome.error = GetLastError();
+            SetEvent(done);
+        });
+        const bool returned = WaitForSingleObject(done, kHangGuardMs) == WAIT_OBJECT_0;
+        const bool connectionLeftOpen = returned && server.ClientConnected();
+        server.Release();  // frees a hung client
+        client.join();
+        CloseHandle(done);
+        EXPECT_FALSE(connectionLeftOpen) << "the call returned but kept the connection";
+        return returned;
+    };
+
+    Outcome vanished, silent;
+    {
+        UnansweringServer server(true);
+        if (!server.Created()) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+        ASSERT_TRUE(callAgainst(server, vanished)) << "no return from a vanished server";
+    }
+    EXPECT_FALSE(vanished.ok);
+    EXPECT_EQ(vanished.error, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    {
+        UnansweringServer server(false);
+        ASSERT_TRUE(server.Created());
+        ASSERT_TRUE(callAgainst(server, silent)) << "the call still waited for the reply after "
+                                                 << kHangGuardMs << " ms";
+    }
+    EXPECT_FALSE(silent.ok);
+    EXPECT_EQ(silent.error, vanished.error);
+}
+
 // --- a scripted WMI stand-in ------------------------------------------------------------
 
 class ScriptedWmi : public testing::Test {

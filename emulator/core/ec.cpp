@@ -13,8 +13,11 @@ constexpr RegisterInfo kRegisters[kRegisterCount] = {
      "ZEL_Device.Device: 0x01 Bluetooth, 0x02 webcam, 0x08 wireless, 0x10 3G"},
     {Register::System0, "System0", 0x00, 0xFF, false,
      "ZEL_System.System instance 0: 0x02 turbo"},
-    {Register::System1, "System1", 0x00, 0x1F, true,
-     "ZEL_System.System instance 1: 0x01 ECO, 0x02 touchpad flag, 0x04 theater"},
+    // A firmware may keep bits of its own above the five flag bits (0x01 to
+    // 0x10) of this register; the register holds a whole byte so that a test
+    // can give it such bits.
+    {Register::System1, "System1", 0x00, 0xFF, true,
+     "ZEL_System.System instance 1: 0x01 ECO, 0x02 touchpad flag, 0x04 theater; bits above 0x10 the firmware's own"},
     {Register::Software, "Software", 0x00, 0xFF, true,
      "ZEL_Software.Software: 1 while the hotkey program runs"},
     {Register::AP0, "AP0", 0x00, 0xFF, false, "ZEL_AP.AP instance 0: reserved"},

@@ -48,11 +48,11 @@ TEST(Ec, UnsetRegistersReadTheirDefaults) {
 TEST(Ec, WritesKeepOnlyTheRegisterMask) {
   MemoryBackend b;
   Ec ec(b);
-  EXPECT_EQ(ec.write(Register::System1, 0xFF), 0x1Fu);
-  EXPECT_EQ(b.cells[Register::System1], 0x1Fu);
+  EXPECT_EQ(ec.write(Register::System1, 0x1FF), 0xFFu);
+  EXPECT_EQ(b.cells[Register::System1], 0xFFu);
   EXPECT_EQ(ec.write(Register::Device, 0x1FF), 0xFFu);
-  b.cells[Register::System1] = 0xE4;  // foreign bits in the store
-  EXPECT_EQ(ec.read(Register::System1), 0x04u);
+  b.cells[Register::System1] = 0x1E4;  // foreign bits in the store
+  EXPECT_EQ(ec.read(Register::System1), 0xE4u);
 }
 
 TEST(Ec, UpdateIsOneLockedReadModifyWrite) {

@@ -242,7 +242,7 @@ TEST_F(EmulatorWmi, PutInstanceWritesTheEcForEveryProcess) {
     const char* after;  // what emuctl, another process, then reads
   };
   const Row rows[] = {{L"ZEL_Device", 0, L"Device", L"9", "Device=9"},
-                      {L"ZEL_System", 1, L"System", L"255", "System1=31"},
+                      {L"ZEL_System", 1, L"System", L"511", "System1=255"},
                       {L"ZEL_Software", 0, L"Software", L"1", "Software=1"}};
   for (const auto& row : rows) {
     auto objs = all(svc_.get(), (std::wstring(L"Select * from ") + row.cls).c_str());

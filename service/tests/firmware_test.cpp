@@ -81,3 +81,25 @@ TEST_F(FirmwareThroughService, CommandsTheSystemSends) {
         }
     }
 }
+
+TEST_F(FirmwareThroughService, FlagWritesOverAFirmwareBitAboveTheFlags) {
+    // The register carries the firmware's bit 0x20 beside ECO and theater
+    // (0x25); each write starts from there.
+    const struct {
+        const char* value;
+        const char* reply;
+        const char* registerAfter;
+    } steps[] = {
+        {"37", "37", "System1=37"},                     // theater on as the tray writes it: the bit kept
+        {"4", "4", "System1=4"},                        // ECO off as the tray writes it (AND 0x1E)
+        {"33", "33", "System1=33"},                     // a flag cleared, the bit kept
+        {"64", "WBEM_E_ACCESS_DENIED", "System1=37"},   // the firmware's bit cleared, another set
+        {"101", "WBEM_E_ACCESS_DENIED", "System1=37"},  // a firmware bit added
+    };
+    for (const auto& step : steps) {
+        Emuctl("set System1 0x25");
+        const std::string command = std::string("root\\WMI:S:ZEL_System:System:1:") + step.value;
+        EXPECT_EQ(ThroughService(command), step.reply) << command;
+        EXPECT_EQ(Emuctl("get System1"), std::string(step.registerAfter) + "\n") << command;
+    }
+}

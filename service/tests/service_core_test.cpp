@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace harrowd;
@@ -187,6 +193,104 @@ TEST(RequestGuard, RightsCheck) {
     }
 }
 
+TEST(RequestGuard, SystemFlagWritesChangeOnlyTheFlagBitsOfTheCurrentValue) {
+    const struct {
+        std::int32_t value;
+        std::optional<std::int32_t> current;
+        bool allowed;
+    } cases[] = {
+        // A register with a bit above the flags (0x25), written as the tray does:
+        {37, 37, true},  // a flag set: the bits above the flags kept
+        {4, 37, true},   // ECO cleared with the keep mask 0x1E, the bit above dropped
+        {1, 37, true},   // theater cleared with the keep mask 0x1B
+        // ... and as it might, changing only flag bits.
+        {33, 37, true},
+        {63, 37, true},
+        // Bits above the flags other than the register's.
+        {64, 37, false},
+        {101, 37, false},
+        {96, 37, false},
+        {32, 4, false},
+        {-1, 4, false},
+        {-1, -1, true},  // nothing but what is there
+        {0, 0, true},
+        {31, 4, true},
+        // Current value unknown: the flag bits only.
+        {0, std::nullopt, true},
+        {31, std::nullopt, true},
+        {32, std::nullopt, false},
+        {37, std::nullopt, false},
+        {-1, std::nullopt, false},
+        {INT32_MIN, std::nullopt, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MaySetSystemFlags(c.value, c.current), c.allowed)
+            << c.value << " over " << (c.current ? std::to_string(*c.current) : "unknown");
+}
+
+TEST(RequestGuard, CurrentValueOnlyFromAWholeNumberReply) {
+    const struct {
+        const char* reply;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"37", 37},
+        {"0", 0},
+        {"+5", 5},
+        {"-3", -3},
+        {"007", 7},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},  // out of range: no saturated stand-in
+        {"4294967295", std::nullopt},
+        {"00000000000000000001", 1},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {" 37", std::nullopt},
+        {"37 ", std::nullopt},
+        {"3x", std::nullopt},
+        {"WBEM_E_NOT_FOUND", std::nullopt},
+        {"Physical Instance = 0, Can't get any data.", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ValueFromReply(c.reply), c.value) << '"' << c.reply << '"';
+}
+
+TEST(RequestGuard, SystemFlagWriteIsCheckedAgainstTheValueItReplaces) {
+    const struct {
+        const char* command;
+        const char* reply;  // the parser's reply to the read
+        const char* read;  // the read command the guard runs first, or nullptr for none
+        Verdict expected;
+    } cases[] = {
+        {"root\\WMI:S:ZEL_System:System:1:37", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:33", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:64", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:100", "37", "root\\WMI:Q:ZEL_System:System:1", Verdict::Denied},
+        // Spelt as the parser reads it; the read names the same object.
+        {"ROOT\\wmi:S:zel_system:SYSTEM:01:+33", "37", "ROOT\\wmi:Q:zel_system:SYSTEM:1", Verdict::Execute},
+        // The current value cannot be read: 0 to 31.
+        {"root\\WMI:S:ZEL_System:System:1:37", "WBEM_E_NOT_FOUND", "root\\WMI:Q:ZEL_System:System:1",
+         Verdict::Denied},
+        {"root\\WMI:S:ZEL_System:System:1:5", "", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        // Other requests read nothing first, whatever the reader would say.
+        {"root\\WMI:S:ZEL_Software:Software:0:1", "37", nullptr, Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:0:37", "37", nullptr, Verdict::Denied},
+        {"root\\CIMV2:S:ZEL_System:System:1:37", "37", nullptr, Verdict::Denied},
+        {"root\\WMI:Q:ZEL_System:System:1", "37", nullptr, Verdict::Execute},
+        {"root\\WMI:M:ZEL_System:System:1:37", "37", nullptr, Verdict::Execute},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> asked;
+        const auto bytes = Message(c.command, kRequestSize);
+        const RequestDecision d =
+            DecideRequest(bytes.data(), bytes.size(), false, [&](const std::string& readCommand) {
+                asked.push_back(readCommand);
+                return std::string(c.reply);
+            });
+        EXPECT_EQ(d.verdict, c.expected) << c.command;
+        EXPECT_EQ(asked, c.read ? std::vector<std::string>{c.read} : std::vector<std::string>{}) << c.command;
+    }
+}
+
 namespace {
 
 // A double-byte code page in the manner of the East Asian ones.
@@ -246,6 +350,101 @@ TEST(Status, CheckpointsAndAcceptedControlsOfOneRun) {
         EXPECT_EQ(r.controlsAccepted, step.accepted);
         EXPECT_EQ(r.exitCode, 5u);
         EXPECT_EQ(r.waitHint, 3000u);
+    }
+}
+
+namespace {
+
+// What the service control manager receives, in order. It takes reports from
+// any thread, so it keeps its own lock.
+class ReportLog {
+public:
+    bool Send(const StatusReport& report) {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        m_reports.push_back(report);
+        return true;
+    }
+    auto Sender() {
+        return [this](const StatusReport& report) { return Send(report); };
+    }
+    std::vector<StatusReport> Reports() {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return m_reports;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<StatusReport> m_reports;
+};
+
+// Position of a state in the life of one run.
+int Stage(ServiceState state) {
+    switch (state) {
+    case ServiceState::StartPending: return 1;
+    case ServiceState::Running: return 2;
+    case ServiceState::StopPending: return 3;
+    case ServiceState::Stopped: return 4;
+    }
+    return 0;  // no state the manager knows
+}
+
+}  // namespace
+
+TEST(Status, RepeatsTheCurrentStateAndNothingBeforeTheFirst) {
+    StatusKeeper<std::mutex> keeper;
+    ReportLog log;
+    EXPECT_TRUE(keeper.Repeat(log.Sender()));
+    EXPECT_TRUE(log.Reports().empty());
+
+    keeper.Report(ServiceState::StartPending, 0, 3000, log.Sender());
+    keeper.Repeat(log.Sender());
+    keeper.Report(ServiceState::Running, 0, 1000, log.Sender());
+    keeper.Repeat(log.Sender());
+    keeper.Report(ServiceState::Stopped, 7, 0, log.Sender());
+    const struct {
+        ServiceState state;
+        std::uint32_t checkpoint, exitCode, waitHint;
+    } expected[] = {
+        {ServiceState::StartPending, 1, 0, 3000}, {ServiceState::StartPending, 2, 0, 0},
+        {ServiceState::Running, 0, 0, 1000},      {ServiceState::Running, 0, 0, 0},
+        {ServiceState::Stopped, 0, 7, 0},
+    };
+    const auto reports = log.Reports();
+    ASSERT_EQ(reports.size(), std::size(expected));
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].state, expected[i].state) << "report " << i;
+        EXPECT_EQ(reports[i].checkpoint, expected[i].checkpoint) << "report " << i;
+        EXPECT_EQ(reports[i].exitCode, expected[i].exitCode) << "report " << i;
+        EXPECT_EQ(reports[i].waitHint, expected[i].waitHint) << "report " << i;
+    }
+    EXPECT_FALSE(keeper.Repeat([](const StatusReport&) { return false; })) << "an undelivered report counts";
+}
+
+TEST(Status, RepeatsRacingTheStateChangesNeverGoBack) {
+    // The serving thread runs through the states of a run while the control
+    // handler's thread repeats the current state as fast as it can.
+    constexpr int kRuns = 100;
+    for (int run = 0; run < kRuns; ++run) {
+        StatusKeeper<std::mutex> keeper;
+        ReportLog log;
+        std::atomic<bool> started{false}, finished{false};
+        std::thread handler([&] {
+            started = true;
+            while (!finished) keeper.Repeat(log.Sender());
+        });
+        while (!started) std::this_thread::yield();
+        for (ServiceState state : {ServiceState::StartPending, ServiceState::StartPending, ServiceState::Running,
+                                   ServiceState::StopPending, ServiceState::Stopped}) {
+            keeper.Report(state, 0, 0, log.Sender());
+            std::this_thread::yield();
+        }
+        finished = true;
+        handler.join();
+        const auto reports = log.Reports();
+        ASSERT_FALSE(reports.empty());
+        ASSERT_EQ(reports.front().state, ServiceState::StartPending) << "run " << run;
+        for (std::size_t i = 1; i < reports.size(); ++i)
+            ASSERT_GE(Stage(reports[i].state), Stage(reports[i - 1].state)) << "run " << run << ", report " << i;
     }
 }
 

@@ -35,8 +35,9 @@ TEST_F(DeviceCommands, SystemFlagsReadAndChanged) {
         {7, vx::SetTheaterFlag, 0, 3},
         {0, vx::SetTheaterFlag, 1, 4},
         {2, vx::SetEcoFlag, 1, 3},
-        // The EC keeps five bits, so 0x25 is held as 0x05: the theater bit is already set.
-        {0x25, vx::SetTheaterFlag, 1, 0x05},
+        // A firmware bit above the flags (0x25): setting the theater bit (already
+        // set) keeps it, clearing ECO with the keep mask drops it.
+        {0x25, vx::SetTheaterFlag, 1, 0x25},
         {0x25, vx::SetEcoFlag, 0, 0x04},
     };
     for (const auto& c : cases) {
