@@ -337,6 +337,47 @@ TEST_F(Viewer, ASecondCopyEndsWhileTheFirstRunsWhichCountsOneInstance) {
     EXPECT_TRUE(IsWindowVisible(dlg));
 }
 
+// The full paths of a process's modules of one file name.
+std::vector<std::string> ModulePaths(HANDLE process, const char* fileName) {
+    HMODULE modules[512];
+    DWORD needed = 0;
+    std::vector<std::string> paths;
+    if (!EnumProcessModules(process, modules, sizeof modules, &needed)) return paths;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512; ++i) {
+        char path[MAX_PATH] = {};
+        if (!GetModuleFileNameExA(process, modules[i], path, MAX_PATH)) continue;
+        const char* name = strrchr(path, '\\');
+        if (lstrcmpiA(name ? name + 1 : path, fileName) == 0) paths.push_back(path);
+    }
+    return paths;
+}
+
+TEST_F(Viewer, APowrprofBesideTheProgramIsNotLoadedTheSystemsIs) {
+    // A copy of the program in the stand-in library's folder.
+    const std::string folder = "fake_powrprof\\";
+    ASSERT_NE(GetFileAttributesA((vxtest::BinDir() + folder + "powrprof.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(CopyFileA((vxtest::BinDir() + "Quillon.exe").c_str(),
+                          (vxtest::BinDir() + folder + "Quillon.exe").c_str(), FALSE));
+    ChildRun viewer(folder + "Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    const std::vector<std::string> loaded = ModulePaths(viewer.Process(), "powrprof.dll");
+    ASSERT_EQ(loaded.size(), 1u);
+    const std::string besideProgram = vxtest::BinDir() + folder + "powrprof.dll";
+    EXPECT_NE(lstrcmpiA(loaded[0].c_str(), besideProgram.c_str()), 0) << loaded[0];
+    // From the system folder, under the name a program of this bitness sees
+    // (a 32-bit one on a 64-bit system may be told syswow64 or system32).
+    char system[MAX_PATH] = {}, wow64Folder[MAX_PATH] = {};
+    ASSERT_TRUE(GetSystemDirectoryA(system, MAX_PATH));
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    if (wow64) ASSERT_TRUE(GetSystemWow64DirectoryA(wow64Folder, MAX_PATH));
+    auto in = [&](const char* folder) {
+        return *folder && lstrcmpiA(loaded[0].c_str(), (std::string(folder) + "\\powrprof.dll").c_str()) == 0;
+    };
+    EXPECT_TRUE(in(system) || in(wow64Folder)) << loaded[0];
+}
+
 TEST_F(Viewer, WithoutABrandOptionNothingShowsAndTheProgramEnds) {
     for (const char* args : {"", "/comp_qn", "/Comp_Zel", "/COMP_Q", "COMP_QN"}) {
         SCOPED_TRACE(args);
