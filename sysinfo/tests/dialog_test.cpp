@@ -337,6 +337,82 @@ TEST_F(Viewer, ASecondCopyEndsWhileTheFirstRunsWhichCountsOneInstance) {
     EXPECT_TRUE(IsWindowVisible(dlg));
 }
 
+// The program's image mapped by the test for as long as the object lives, so
+// the shared counter outlives every copy the test starts (as it does while
+// any process maps the program), and read in the test's own mapping.
+class SharedCounter {
+public:
+    SharedCounter() : m_section(FindSharedSection(vxtest::BinDir() + "Quillon.exe")) {
+        if (m_section)
+            m_image = LoadLibraryExA((vxtest::BinDir() + "Quillon.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    }
+    ~SharedCounter() {
+        if (m_image) FreeLibrary(m_image);
+    }
+    SharedCounter(const SharedCounter&) = delete;
+    SharedCounter& operator=(const SharedCounter&) = delete;
+    bool Mapped() const { return m_image != nullptr; }
+    LONG Value() const {
+        return *reinterpret_cast<const volatile LONG*>(reinterpret_cast<const char*>(m_image) + m_section->rva);
+    }
+
+private:
+    std::optional<SharedSection> m_section;
+    HMODULE m_image = nullptr;
+};
+
+TEST_F(Viewer, EveryCopyCountsItselfOutWhenItEndsSoTheNextOneStarts) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    ASSERT_EQ(counter.Value(), 0);
+    struct Case {
+        const char* args;
+        bool shows;
+    } cases[] = {{"/COMP_QN", true}, {"", false}, {"/COMP_ZEL", true}, {"/COMP_QN", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ChildRun viewer("Quillon.exe", c.args);
+        ASSERT_TRUE(viewer.Started());
+        HWND dlg = WaitDialog(viewer, c.shows ? 60000 : 20000);
+        ASSERT_EQ(dlg != nullptr, c.shows);
+        if (dlg) {
+            EXPECT_EQ(counter.Value(), 1);
+            PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+        }
+        ASSERT_NE(viewer.WaitExit(15000), -1) << "still running";
+        EXPECT_EQ(counter.Value(), 0);
+    }
+}
+
+TEST_F(Viewer, AMutexThisProcessMayNotOpenMeansAnotherCopyRunsSoNothingShows) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    // Made first with a DACL that grants nothing, as one made by another
+    // user or by an elevated copy is to this process.
+    SECURITY_DESCRIPTOR sd{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ACL acl{};
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
+    HANDLE mutex = CreateMutexA(&sa, FALSE, "Global\\QNSYSINFO_ONCE");
+    ASSERT_NE(mutex, nullptr);
+    struct Close {
+        HANDLE h;
+        ~Close() { CloseHandle(h); }
+    } close{mutex};
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    // The system honours the DACL: not even its maker opens it with full access.
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Global\\QNSYSINFO_ONCE"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    ASSERT_TRUE(viewer.Started());
+    EXPECT_EQ(WaitDialog(viewer, 20000), nullptr);
+    EXPECT_NE(viewer.WaitExit(0), -1) << "still running";
+    EXPECT_EQ(counter.Value(), 0);
+}
+
 // The full paths of a process's modules of one file name.
 std::vector<std::string> ModulePaths(HANDLE process, const char* fileName) {
     HMODULE modules[512];

@@ -18,6 +18,29 @@ volatile LONG g_instanceCount __attribute__((section("Shared"), shared)) = 0;
 // Held until the process ends; the system closes it then.
 HANDLE g_instanceMutex = nullptr;
 
+// This copy's count in the shared counter, from start-up until start-up
+// returns (every way it returns), so a copy that has ended never counts.
+class CountedCopy {
+public:
+    CountedCopy() : m_count(InterlockedIncrement(&g_instanceCount)) {}
+    ~CountedCopy() { InterlockedDecrement(&g_instanceCount); }
+    CountedCopy(const CountedCopy&) = delete;
+    CountedCopy& operator=(const CountedCopy&) = delete;
+    // The counter's value just after this copy counted itself.
+    LONG Count() const { return m_count; }
+
+private:
+    LONG m_count;
+};
+
+quillon::InstanceMutex CreateInstanceMutex() {
+    g_instanceMutex = CreateMutexA(nullptr, TRUE, "Global\\QNSYSINFO_ONCE");
+    const DWORD error = GetLastError();
+    if (!g_instanceMutex) return error == ERROR_ACCESS_DENIED ? quillon::InstanceMutex::AccessDenied
+                                                              : quillon::InstanceMutex::Failed;
+    return error == ERROR_ALREADY_EXISTS ? quillon::InstanceMutex::Exists : quillon::InstanceMutex::Created;
+}
+
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 }  // namespace
@@ -46,12 +69,12 @@ bool CQNSystemInfoApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     InitCommonControlsEx(&controls);
 
-    g_instanceMutex = CreateMutexA(nullptr, TRUE, "Global\\QNSYSINFO_ONCE");
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        ReleaseMutex(g_instanceMutex);
+    if (quillon::AnotherCopyRuns(CreateInstanceMutex())) {
+        if (g_instanceMutex) ReleaseMutex(g_instanceMutex);
         return false;
     }
-    if (InterlockedIncrement(&g_instanceCount) > 1) return false;
+    const CountedCopy counted;
+    if (counted.Count() > 1) return false;
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // Process-wide security for the inventory's WMI connection; a failure
