@@ -38,6 +38,10 @@ enum class InstanceMutex { Created, Exists, AccessDenied, Failed };
 // or not.
 bool AnotherCopyRuns(InstanceMutex mutex);
 
+// How long start-up waits for the firmware's answer (the EC firmware
+// version) before it shows the dialog without it.
+inline constexpr std::uint32_t kFirmwareAnswerWaitMs = 5000;
+
 // The processor field: the registry's processor name when it could be read,
 // otherwise the inventory's name (itself "Unknown" when WMI had none).
 std::string ProcessorText(const std::optional<std::string>& registryName, const std::string& inventoryName);

@@ -413,6 +413,20 @@ TEST_F(Viewer, AMutexThisProcessMayNotOpenMeansAnotherCopyRunsSoNothingShows) {
     EXPECT_EQ(counter.Value(), 0);
 }
 
+TEST_F(Viewer, AFirmwareThatNeverAnswersLeavesTheEcFieldEmptyAndClosingEndsTheProgram) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    Emuctl(L"setting MethodHangMs 600000");  // longer than any wait of this test
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr) << "no dialog while the firmware hangs";
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1018)), "");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 1018)));
+    PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+    EXPECT_NE(viewer.WaitExit(15000), -1) << "still running with the firmware call";
+    EXPECT_EQ(counter.Value(), 0);  // counted out on the way, too
+}
+
 // The full paths of a process's modules of one file name.
 std::vector<std::string> ModulePaths(HANDLE process, const char* fileName) {
     HMODULE modules[512];

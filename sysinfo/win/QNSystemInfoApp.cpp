@@ -73,9 +73,21 @@ bool CQNSystemInfoApp::InitInstance() {
         if (g_instanceMutex) ReleaseMutex(g_instanceMutex);
         return false;
     }
-    const CountedCopy counted;
-    if (counted.Count() > 1) return false;
+    bool firmwareLeftWaiting = false;
+    {
+        const CountedCopy counted;
+        if (counted.Count() > 1) return false;
+        firmwareLeftWaiting = ShowInformation();
+    }
+    if (firmwareLeftWaiting) {
+        // The firmware worker still waits in its call: ending the process
+        // ends it, and nothing waits for it on the way out.
+        ExitProcess(0);
+    }
+    return false;
+}
 
+bool CQNSystemInfoApp::ShowInformation() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // Process-wide security for the inventory's WMI connection; a failure
     // leaves whatever the process has.
@@ -83,7 +95,7 @@ bool CQNSystemInfoApp::InitInstance() {
                          nullptr, EOAC_SECURE_REFS, nullptr);
 
     m_brand = quillon::BrandFromCommandLine(GetCommandLineA(), IsLeadByte);
-    if (m_brand == quillon::Brand::None) return false;
+    if (m_brand == quillon::Brand::None) return false;  // refused: nothing shows
 
     auto dialog = std::make_unique<CBMSysInfo>(m_brand);
     m_pMainWnd = dialog.get();
@@ -94,12 +106,15 @@ bool CQNSystemInfoApp::InitInstance() {
     dialog->m_strBIOSVersion = inventory->SMBIOSBIOSVersion();
     inventory.reset();
 
+    // The firmware walk runs on a worker and is waited for with a bound: a
+    // firmware that does not answer leaves the field empty instead of
+    // keeping the program without a window.
+    bool firmwareAnswered = true;
     if (m_brand == quillon::Brand::QN) {
-        auto acpi = std::make_unique<CWAcpi>(nullptr);
-        const std::optional<ULONG> reading = acpi->ReadULong(3);
-        acpi.reset();
-        if (reading) {
-            const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading);
+        const FirmwareReading reading = ReadULongWithin(3, quillon::kFirmwareAnswerWaitMs);
+        firmwareAnswered = reading.answered;
+        if (reading.value) {
+            const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading.value);
             m_ecVersion.major = read.major;
             m_ecVersion.minor = read.minor;
             dialog->m_strECVersion = quillon::EcVersionText(m_ecVersion);
@@ -109,5 +124,5 @@ bool CQNSystemInfoApp::InitInstance() {
     dialog->DoModal();
     m_pMainWnd = nullptr;
     dialog.reset();
-    return false;
+    return !firmwareAnswered;
 }
