@@ -14,6 +14,8 @@ constexpr SettingInfo kSettings[kSettingCount] = {
      "the next N CreateInstanceEnum calls in root\\WMI fail with WBEM_E_FAILED"},
     {Setting::MethodCalls, "MethodCalls", 0, 0xFFFFFFFF,
      "ExecMethod calls served in root\\WMI, whatever their outcome"},
+    {Setting::MethodHangMs, "MethodHangMs", 0, 600000,
+     "GetULong of Method_ULong answers only after N ms, or once the setting is lowered or cleared"},
 };
 
 constexpr PropertyDef kOutputProps[] = {{"Data", CimType::Uint32, false, Source::Register}};
@@ -77,6 +79,10 @@ MethodPlan planMethodCall(std::string_view path, std::string_view method, const 
     if (equalsNoCase(existing[i].instanceName, *p->keyValue))
       return {MethodOutcome::Data, getULongData(i, s)};
   return {MethodOutcome::NotFound};
+}
+
+bool methodStillHangs(const MethodPlan& plan, std::uint32_t waitedMs, const SettingFile& now) {
+  return plan.outcome == MethodOutcome::Data && waitedMs < now[static_cast<int>(Setting::MethodHangMs)];
 }
 
 const ClassDef& brightnessMethodsClass() { return *findClass("WmiMonitorBrightnessMethods"); }

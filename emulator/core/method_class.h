@@ -1,7 +1,8 @@
 // The firmware's method block Method_ULong (method GetULong, output "Data")
 // and the emulator's settings beyond the EC registers: what GetULong answers,
 // how many Method_ULong instances exist, instance enumerations that fail on
-// request, and a count of the method calls served.
+// request, a count of the method calls served, and a firmware method that
+// hangs on request.
 #pragma once
 
 #include <array>
@@ -14,8 +15,8 @@
 
 namespace emu {
 
-enum class Setting : int { ECVersion, MethodInstances, FailInstanceEnums, MethodCalls };
-inline constexpr int kSettingCount = 4;
+enum class Setting : int { ECVersion, MethodInstances, FailInstanceEnums, MethodCalls, MethodHangMs };
+inline constexpr int kSettingCount = 5;
 
 struct SettingInfo {
   Setting id;
@@ -54,6 +55,12 @@ struct MethodPlan {
 // root\WMI as GetObject takes it).
 MethodPlan planMethodCall(std::string_view path, std::string_view method, const SettingFile& s,
                           std::string_view computerName);
+
+// A hung firmware method: a GetULong that reaches an instance (outcome Data)
+// answers only once it has waited MethodHangMs, read afresh while it waits,
+// so clearing or lowering the setting lets a waiting call go. Always bounded
+// by the setting's maximum.
+bool methodStillHangs(const MethodPlan& plan, std::uint32_t waitedMs, const SettingFile& now);
 
 // WmiSetBrightness of WmiMonitorBrightnessMethods (inputs "Timeout" uint32,
 // "Brightness" uint8, no output): which panel register the call sets.

@@ -62,6 +62,35 @@ TEST(MethodULong, TheInstancesSettingKeepsAPrefixOfTheFour) {
   EXPECT_EQ(settingInfo(Setting::MethodInstances).maximum, methodClass().instances.size());
 }
 
+TEST(MethodULong, AHangAskedForHoldsOnlyAGetULongThatReachesAnInstanceAndOnlyWhileTheSettingAsks) {
+  auto hangFor = [](std::uint32_t ms) {
+    SettingFile s = defaultSettings();
+    s[static_cast<int>(Setting::MethodHangMs)] = ms;
+    return s;
+  };
+  const MethodPlan reached{MethodOutcome::Data, 0x0A01};
+  struct Case {
+    MethodPlan plan;
+    std::uint32_t settingMs, waitedMs;
+    bool hangs;
+  } cases[] = {
+      {reached, 0, 0, false},          // the default, and a cleared setting: answers at once
+      {reached, 3000, 0, true},
+      {reached, 3000, 2999, true},
+      {reached, 3000, 3000, false},    // bounded by the setting
+      {reached, 1000, 2000, false},    // lowered below the time waited
+      {reached, 600000, 100000, true},
+      {{MethodOutcome::NotFound}, 3000, 0, false},
+      {{MethodOutcome::InvalidMethod}, 3000, 0, false},
+      {{MethodOutcome::InvalidObjectPath}, 3000, 0, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(methodStillHangs(c.plan, c.waitedMs, hangFor(c.settingMs)), c.hangs)
+        << static_cast<int>(c.plan.outcome) << " " << c.settingMs << " " << c.waitedMs;
+  EXPECT_EQ(findSetting("methodhangms"), Setting::MethodHangMs);
+  EXPECT_EQ(settingInfo(Setting::MethodHangMs).maximum, 600000u);  // never for ever
+}
+
 TEST(MethodULong, IsADataBlockWithoutEventsOrWritableData) {
   EXPECT_EQ(planNotificationQuery("WQL", "select * from Method_ULong"), NotificationVerdict::NotEventClass);
   const std::vector<Value> values = {Value(std::string("ACPI\\PNP0C14\\0_3")), Value(true)};

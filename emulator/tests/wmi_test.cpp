@@ -414,6 +414,39 @@ TEST_F(EmulatorWmi, MethodULongAnswersGetULongPerInstanceWithTheSettingsOfAnyPro
   EXPECT_EQ(setting(L"MethodCalls"), "MethodCalls=7\n");
 }
 
+// GetULong of instance 3 on a thread of its own, for a call that may hang.
+struct HungCall {
+  IWbemServices* svc;
+  LONG data = -2;
+  HRESULT hr = E_FAIL;
+};
+DWORD WINAPI CallGetULong(void* param) {
+  auto* call = static_cast<HungCall*>(param);
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  call->hr = getULong(call->svc, L"Method_ULong.InstanceName=\"ACPI\\\\PNP0C14\\\\0_3\"", call->data);
+  CoUninitialize();
+  return 0;
+}
+
+TEST_F(EmulatorWmi, AHungGetULongAnswersOnceTheSettingIsCleared) {
+  ASSERT_EQ(emuctl(L"setting MethodHangMs 600000").exitCode, 0u);
+  LONG data = -2;
+  // A call that reaches no instance does not hang.
+  const wchar_t kMissing[] = L"Method_ULong.InstanceName=\"ACPI\\\\PNP0C14\\\\0_9\"";
+  EXPECT_EQ(static_cast<DWORD>(getULong(svc_.get(), kMissing, data)), WBEM_E_NOT_FOUND);
+  auto* call = new HungCall{svc_.get()};  // left to a call that never returns
+  HANDLE thread = CreateThread(nullptr, 0, CallGetULong, call, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 1000), static_cast<DWORD>(WAIT_TIMEOUT)) << "answered while hanging";
+  ASSERT_EQ(emuctl(L"setting MethodHangMs 0").exitCode, 0u);
+  const bool ended = WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  ASSERT_TRUE(ended) << "still hangs";
+  EXPECT_EQ(call->hr, WBEM_S_NO_ERROR);
+  EXPECT_EQ(call->data, 0x0A01);
+  delete call;
+}
+
 TEST_F(EmulatorWmi, InstanceEnumerationsFailOnRequestThenWorkAgain) {
   ASSERT_EQ(emuctl(L"setting FailInstanceEnums 2").exitCode, 0u);
   Bstr cls(L"Method_ULong");

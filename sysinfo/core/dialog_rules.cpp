@@ -23,6 +23,10 @@ Brand BrandFromCommandLine(std::string_view commandLine, LeadBytePredicate isLea
     return Brand::None;
 }
 
+bool AnotherCopyRuns(InstanceMutex mutex) {
+    return mutex == InstanceMutex::Exists || mutex == InstanceMutex::AccessDenied;
+}
+
 std::string ProcessorText(const std::optional<std::string>& registryName, const std::string& inventoryName) {
     return registryName ? *registryName : inventoryName;
 }

@@ -29,6 +29,19 @@ bool ContainsOption(std::string_view text, std::string_view option, LeadBytePred
 // anywhere wins over "/COMP_ZEL"; either may sit inside a longer argument.
 Brand BrandFromCommandLine(std::string_view commandLine, LeadBytePredicate isLead = NoLeadBytes);
 
+// What creating the instance mutex gave: made by this copy; found, made by
+// another copy; refused, because a copy of another user or an elevated copy
+// made it and this process may not open it; or failed otherwise (the shared
+// counter then decides alone).
+enum class InstanceMutex { Created, Exists, AccessDenied, Failed };
+// Another copy runs when the mutex exists, whether this process may open it
+// or not.
+bool AnotherCopyRuns(InstanceMutex mutex);
+
+// How long start-up waits for the firmware's answer (the EC firmware
+// version) before it shows the dialog without it.
+inline constexpr std::uint32_t kFirmwareAnswerWaitMs = 5000;
+
 // The processor field: the registry's processor name when it could be read,
 // otherwise the inventory's name (itself "Unknown" when WMI had none).
 std::string ProcessorText(const std::optional<std::string>& registryName, const std::string& inventoryName);

@@ -8,6 +8,17 @@
 
 using namespace quillon;
 
+TEST(InstanceMutex, AMutexThisCopyMayNotOpenMeansAnotherCopyRuns) {
+    struct Case {
+        InstanceMutex mutex;
+        bool another;
+    } cases[] = {{InstanceMutex::Created, false},
+                 {InstanceMutex::Exists, true},
+                 {InstanceMutex::AccessDenied, true},
+                 {InstanceMutex::Failed, false}};
+    for (const Case& c : cases) EXPECT_EQ(AnotherCopyRuns(c.mutex), c.another) << static_cast<int>(c.mutex);
+}
+
 TEST(Brand, SearchedCaseSensitivelyInTheWholeCommandLine) {
     struct Case {
         const char* line;

@@ -337,6 +337,137 @@ TEST_F(Viewer, ASecondCopyEndsWhileTheFirstRunsWhichCountsOneInstance) {
     EXPECT_TRUE(IsWindowVisible(dlg));
 }
 
+// The program's image mapped by the test for as long as the object lives, so
+// the shared counter outlives every copy the test starts (as it does while
+// any process maps the program), and read in the test's own mapping.
+class SharedCounter {
+public:
+    SharedCounter() : m_section(FindSharedSection(vxtest::BinDir() + "Quillon.exe")) {
+        if (m_section)
+            m_image = LoadLibraryExA((vxtest::BinDir() + "Quillon.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    }
+    ~SharedCounter() {
+        if (m_image) FreeLibrary(m_image);
+    }
+    SharedCounter(const SharedCounter&) = delete;
+    SharedCounter& operator=(const SharedCounter&) = delete;
+    bool Mapped() const { return m_image != nullptr; }
+    LONG Value() const {
+        return *reinterpret_cast<const volatile LONG*>(reinterpret_cast<const char*>(m_image) + m_section->rva);
+    }
+
+private:
+    std::optional<SharedSection> m_section;
+    HMODULE m_image = nullptr;
+};
+
+TEST_F(Viewer, EveryCopyCountsItselfOutWhenItEndsSoTheNextOneStarts) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    ASSERT_EQ(counter.Value(), 0);
+    struct Case {
+        const char* args;
+        bool shows;
+    } cases[] = {{"/COMP_QN", true}, {"", false}, {"/COMP_ZEL", true}, {"/COMP_QN", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        ChildRun viewer("Quillon.exe", c.args);
+        ASSERT_TRUE(viewer.Started());
+        HWND dlg = WaitDialog(viewer, c.shows ? 60000 : 20000);
+        ASSERT_EQ(dlg != nullptr, c.shows);
+        if (dlg) {
+            EXPECT_EQ(counter.Value(), 1);
+            PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+        }
+        ASSERT_NE(viewer.WaitExit(15000), -1) << "still running";
+        EXPECT_EQ(counter.Value(), 0);
+    }
+}
+
+TEST_F(Viewer, AMutexThisProcessMayNotOpenMeansAnotherCopyRunsSoNothingShows) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    // Made first with a DACL that grants nothing, as one made by another
+    // user or by an elevated copy is to this process.
+    SECURITY_DESCRIPTOR sd{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ACL acl{};
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
+    HANDLE mutex = CreateMutexA(&sa, FALSE, "Global\\QNSYSINFO_ONCE");
+    ASSERT_NE(mutex, nullptr);
+    struct Close {
+        HANDLE h;
+        ~Close() { CloseHandle(h); }
+    } close{mutex};
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    // The system honours the DACL: not even its maker opens it with full access.
+    EXPECT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, "Global\\QNSYSINFO_ONCE"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    ASSERT_TRUE(viewer.Started());
+    EXPECT_EQ(WaitDialog(viewer, 20000), nullptr);
+    EXPECT_NE(viewer.WaitExit(0), -1) << "still running";
+    EXPECT_EQ(counter.Value(), 0);
+}
+
+TEST_F(Viewer, AFirmwareThatNeverAnswersLeavesTheEcFieldEmptyAndClosingEndsTheProgram) {
+    SharedCounter counter;
+    ASSERT_TRUE(counter.Mapped()) << GetLastError();
+    Emuctl(L"setting MethodHangMs 600000");  // longer than any wait of this test
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr) << "no dialog while the firmware hangs";
+    EXPECT_EQ(TextA(GetDlgItem(dlg, 1018)), "");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 1018)));
+    PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+    EXPECT_NE(viewer.WaitExit(15000), -1) << "still running with the firmware call";
+    EXPECT_EQ(counter.Value(), 0);  // counted out on the way, too
+}
+
+// The full paths of a process's modules of one file name.
+std::vector<std::string> ModulePaths(HANDLE process, const char* fileName) {
+    HMODULE modules[512];
+    DWORD needed = 0;
+    std::vector<std::string> paths;
+    if (!EnumProcessModules(process, modules, sizeof modules, &needed)) return paths;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512; ++i) {
+        char path[MAX_PATH] = {};
+        if (!GetModuleFileNameExA(process, modules[i], path, MAX_PATH)) continue;
+        const char* name = strrchr(path, '\\');
+        if (lstrcmpiA(name ? name + 1 : path, fileName) == 0) paths.push_back(path);
+    }
+    return paths;
+}
+
+TEST_F(Viewer, APowrprofBesideTheProgramIsNotLoadedTheSystemsIs) {
+    // A copy of the program in the stand-in library's folder.
+    const std::string folder = "fake_powrprof\\";
+    ASSERT_NE(GetFileAttributesA((vxtest::BinDir() + folder + "powrprof.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(CopyFileA((vxtest::BinDir() + "Quillon.exe").c_str(),
+                          (vxtest::BinDir() + folder + "Quillon.exe").c_str(), FALSE));
+    ChildRun viewer(folder + "Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    const std::vector<std::string> loaded = ModulePaths(viewer.Process(), "powrprof.dll");
+    ASSERT_EQ(loaded.size(), 1u);
+    const std::string besideProgram = vxtest::BinDir() + folder + "powrprof.dll";
+    EXPECT_NE(lstrcmpiA(loaded[0].c_str(), besideProgram.c_str()), 0) << loaded[0];
+    // From the system folder, under the name a program of this bitness sees
+    // (a 32-bit one on a 64-bit system may be told syswow64 or system32).
+    char system[MAX_PATH] = {}, wow64Folder[MAX_PATH] = {};
+    ASSERT_TRUE(GetSystemDirectoryA(system, MAX_PATH));
+    BOOL wow64 = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+    if (wow64) ASSERT_TRUE(GetSystemWow64DirectoryA(wow64Folder, MAX_PATH));
+    auto in = [&](const char* folder) {
+        return *folder && lstrcmpiA(loaded[0].c_str(), (std::string(folder) + "\\powrprof.dll").c_str()) == 0;
+    };
+    EXPECT_TRUE(in(system) || in(wow64Folder)) << loaded[0];
+}
+
 TEST_F(Viewer, WithoutABrandOptionNothingShowsAndTheProgramEnds) {
     for (const char* args : {"", "/comp_qn", "/Comp_Zel", "/COMP_Q", "COMP_QN"}) {
         SCOPED_TRACE(args);

@@ -3,6 +3,7 @@
 #include <powrprof.h>
 
 #include <optional>
+#include <string>
 
 #include "resource.h"
 
@@ -19,6 +20,18 @@ LANGID ResourceLanguage() {
 }
 
 using ReadGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(PGLOBAL_POWER_POLICY);
+
+// A system library from the system folder only, never one of the same name
+// beside the program or in the current folder: through the system-folder
+// search flag, or, where the system does not know that flag, by the system
+// folder's full path.
+HMODULE LoadSystemLibrary(const char* name) {
+    if (HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+    char directory[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    return LoadLibraryA((std::string(directory) + "\\" + name).c_str());
+}
 
 std::optional<quillon::DiskSpace> SystemDiskSpace() {
     char directory[MAX_PATH] = {};
@@ -181,7 +194,7 @@ BOOL CBMSysInfo::OnInitDialog() {
                    bios.bottom - bios.top, FALSE);
     }
 
-    m_powrprof = LoadLibraryA("powrprof.dll");
+    m_powrprof = LoadSystemLibrary("powrprof.dll");
     ReadPower();
     SetTimer(m_hWnd, kRefreshTimer, kRefreshMs, nullptr);
     OnRefresh(2);

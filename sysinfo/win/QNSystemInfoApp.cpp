@@ -18,6 +18,29 @@ volatile LONG g_instanceCount __attribute__((section("Shared"), shared)) = 0;
 // Held until the process ends; the system closes it then.
 HANDLE g_instanceMutex = nullptr;
 
+// This copy's count in the shared counter, from start-up until start-up
+// returns (every way it returns), so a copy that has ended never counts.
+class CountedCopy {
+public:
+    CountedCopy() : m_count(InterlockedIncrement(&g_instanceCount)) {}
+    ~CountedCopy() { InterlockedDecrement(&g_instanceCount); }
+    CountedCopy(const CountedCopy&) = delete;
+    CountedCopy& operator=(const CountedCopy&) = delete;
+    // The counter's value just after this copy counted itself.
+    LONG Count() const { return m_count; }
+
+private:
+    LONG m_count;
+};
+
+quillon::InstanceMutex CreateInstanceMutex() {
+    g_instanceMutex = CreateMutexA(nullptr, TRUE, "Global\\QNSYSINFO_ONCE");
+    const DWORD error = GetLastError();
+    if (!g_instanceMutex) return error == ERROR_ACCESS_DENIED ? quillon::InstanceMutex::AccessDenied
+                                                              : quillon::InstanceMutex::Failed;
+    return error == ERROR_ALREADY_EXISTS ? quillon::InstanceMutex::Exists : quillon::InstanceMutex::Created;
+}
+
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 }  // namespace
@@ -46,13 +69,25 @@ bool CQNSystemInfoApp::InitInstance() {
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     InitCommonControlsEx(&controls);
 
-    g_instanceMutex = CreateMutexA(nullptr, TRUE, "Global\\QNSYSINFO_ONCE");
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        ReleaseMutex(g_instanceMutex);
+    if (quillon::AnotherCopyRuns(CreateInstanceMutex())) {
+        if (g_instanceMutex) ReleaseMutex(g_instanceMutex);
         return false;
     }
-    if (InterlockedIncrement(&g_instanceCount) > 1) return false;
+    bool firmwareLeftWaiting = false;
+    {
+        const CountedCopy counted;
+        if (counted.Count() > 1) return false;
+        firmwareLeftWaiting = ShowInformation();
+    }
+    if (firmwareLeftWaiting) {
+        // The firmware worker still waits in its call: ending the process
+        // ends it, and nothing waits for it on the way out.
+        ExitProcess(0);
+    }
+    return false;
+}
 
+bool CQNSystemInfoApp::ShowInformation() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     // Process-wide security for the inventory's WMI connection; a failure
     // leaves whatever the process has.
@@ -60,7 +95,7 @@ bool CQNSystemInfoApp::InitInstance() {
                          nullptr, EOAC_SECURE_REFS, nullptr);
 
     m_brand = quillon::BrandFromCommandLine(GetCommandLineA(), IsLeadByte);
-    if (m_brand == quillon::Brand::None) return false;
+    if (m_brand == quillon::Brand::None) return false;  // refused: nothing shows
 
     auto dialog = std::make_unique<CBMSysInfo>(m_brand);
     m_pMainWnd = dialog.get();
@@ -71,12 +106,15 @@ bool CQNSystemInfoApp::InitInstance() {
     dialog->m_strBIOSVersion = inventory->SMBIOSBIOSVersion();
     inventory.reset();
 
+    // The firmware walk runs on a worker and is waited for with a bound: a
+    // firmware that does not answer leaves the field empty instead of
+    // keeping the program without a window.
+    bool firmwareAnswered = true;
     if (m_brand == quillon::Brand::QN) {
-        auto acpi = std::make_unique<CWAcpi>(nullptr);
-        const std::optional<ULONG> reading = acpi->ReadULong(3);
-        acpi.reset();
-        if (reading) {
-            const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading);
+        const FirmwareReading reading = ReadULongWithin(3, quillon::kFirmwareAnswerWaitMs);
+        firmwareAnswered = reading.answered;
+        if (reading.value) {
+            const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading.value);
             m_ecVersion.major = read.major;
             m_ecVersion.minor = read.minor;
             dialog->m_strECVersion = quillon::EcVersionText(m_ecVersion);
@@ -86,5 +124,5 @@ bool CQNSystemInfoApp::InitInstance() {
     dialog->DoModal();
     m_pMainWnd = nullptr;
     dialog.reset();
-    return false;
+    return !firmwareAnswered;
 }

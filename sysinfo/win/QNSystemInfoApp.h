@@ -1,7 +1,7 @@
 // CQNSystemInfoApp: the viewer's application object. It lets one copy run
 // per machine and only with a brand option, gathers the texts the
 // information dialog shows, runs the dialog modally and then lets the
-// process end.
+// process end (at once when the firmware never answered).
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,11 @@ public:
     quillon::Brand GetBrand() const { return m_brand; }
 
 private:
+    // Brand, COM, inventory, firmware version and the modal dialog of a copy
+    // allowed to run; true when the firmware walk never answered and still
+    // waits on its worker.
+    bool ShowInformation();
+
     quillon::Brand m_brand = quillon::Brand::QN;  // until the command line is read
     quillon::EcVersionRecord m_ecVersion;
     CBMSysInfo* m_pMainWnd = nullptr;

@@ -61,3 +61,13 @@ private:
     HWND m_hWnd;
     quillon::Lock m_lock;
 };
+
+// ReadULong(n) of a connection without a window, made, used and deleted on a
+// worker thread of the multithreaded apartment, waited for at most waitMs.
+// A firmware that does not answer in time leaves the worker behind, holding
+// nothing of the caller's; the caller must then end the process itself.
+struct FirmwareReading {
+    bool answered = false;
+    std::optional<ULONG> value;  // only when answered
+};
+FirmwareReading ReadULongWithin(int n, DWORD waitMs);

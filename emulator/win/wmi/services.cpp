@@ -15,6 +15,9 @@
 namespace emu {
 namespace {
 
+// How often a hung method looks at its setting again.
+constexpr DWORD kHangPollMs = 50;
+
 std::string computerName() {
   wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
@@ -310,6 +313,13 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
   auto s = settings_.readAll();
   if (!s) return WBEM_E_FAILED;
   MethodPlan plan = planMethodCall(bstrText(strObjectPath), bstrText(strMethodName), *s, server_);
+  // A hung firmware method on request (emuctl setting MethodHangMs N): the
+  // call waits in the caller's thread, as an in-process provider's would,
+  // until the time has passed or the setting is lowered or cleared.
+  std::optional<SettingFile> now = s;
+  for (const DWORD start = GetTickCount(); now && methodStillHangs(plan, GetTickCount() - start, *now);
+       now = settings_.readAll())
+    Sleep(kHangPollMs);
   HRESULT hr = WBEM_S_NO_ERROR;
   switch (plan.outcome) {
     case MethodOutcome::Data: break;
