@@ -177,8 +177,12 @@ namespace {
 
 void RunDialog(CVorlixDlg& main) {
     main.SetUserDefineDialogOpen(true);
-    CVXUserDefineKey dialog;
-    dialog.Run();
+    {
+        CVXUserDefineKey dialog;
+        main.SetRunningUserDefineDialog(&dialog);
+        dialog.Run();
+        main.SetRunningUserDefineDialog(nullptr);
+    }
     // Also when the dialog could not be created.
     main.SetUserDefineDialogOpen(false);
 }
