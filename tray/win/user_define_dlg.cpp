@@ -112,7 +112,8 @@ bool CVXUserDefineKey::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT
 
 void CVXUserDefineKey::OnInitDialog() {
     HWND hwnd = Hwnd();
-    LanguageSelection language = SelectLanguageSection();
+    m_language = SelectLanguageSection();
+    const LanguageSelection& language = m_language;
     SetWindowTextA(hwnd, ReadLanguageText(language, "IDS_MENUITEM_USERDEFINE").c_str());
     struct Text {
         int id;
@@ -166,9 +167,24 @@ void CVXUserDefineKey::OnRemove() {
 }
 
 void CVXUserDefineKey::OnOk() {
+    // The file name is part of the path: the path alone decides.
+    if (!m_choice.path.empty() && !IsStorableSettingText(m_choice.path)) {
+        RefuseChoice();
+        return;
+    }
     if (!m_choice.path.empty()) WriteUserDefineChoice(m_choice);
     ClearDialogOpenFlag();
     EndDialog(IDOK);
+}
+
+void CVXUserDefineKey::RefuseChoice() {
+    // The stored program stays in use: the user is told so, and the dialog
+    // shows that program again, open for another choice.
+    MessageBoxA(Hwnd(), ReadLanguageText(m_language, "IDS_USERDEFINE_PATH_TOO_LONG").c_str(),
+                ReadLanguageText(m_language, "IDS_MENUITEM_USERDEFINE").c_str(), MB_OK | MB_ICONWARNING);
+    m_choice = ReadUserDefineChoice();
+    SetDlgItemTextA(Hwnd(), IDC_UD_NAME, m_choice.name.c_str());
+    SetIcon(LargeIconOf(m_choice.path));
 }
 
 // ---- The hotkey and the menu ----
@@ -177,8 +193,12 @@ namespace {
 
 void RunDialog(CVorlixDlg& main) {
     main.SetUserDefineDialogOpen(true);
-    CVXUserDefineKey dialog;
-    dialog.Run();
+    {
+        CVXUserDefineKey dialog;
+        main.SetRunningUserDefineDialog(&dialog);
+        dialog.Run();
+        main.SetRunningUserDefineDialog(nullptr);
+    }
     // Also when the dialog could not be created.
     main.SetUserDefineDialogOpen(false);
 }

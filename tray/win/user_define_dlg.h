@@ -63,10 +63,13 @@ private:
     void OnBrowse();
     void OnRemove();
     void OnOk();
+    // OK on a choice too long to store: says so and shows the stored one.
+    void RefuseChoice();
     void ShowChoice();
     void SetIcon(HICON icon);
 
     UserDefineChoice m_choice;
+    LanguageSelection m_language;
     std::string m_defaultHelp;
     HICON m_icon = nullptr;
     CVXUDButton m_browse;

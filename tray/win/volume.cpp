@@ -50,7 +50,10 @@ ULONG CAudioEndpointVolumeCallback::Release() {
 
 HRESULT CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) {
     if (!data) return S_OK;
-    SendMessageA(m_target, WM_VOLUME_NOTIFY, data->bMuted ? 1 : 0, VolumeLevel(data->fMasterVolume));
+    // Posted, never sent: the main thread may at this moment be unregistering
+    // this callback, which waits for the call to return. The message carries
+    // the level, so nothing is read later from the audio side.
+    PostMessageA(m_target, WM_VOLUME_NOTIFY, data->bMuted ? 1 : 0, VolumeLevel(data->fMasterVolume));
     return S_OK;
 }
 

@@ -20,7 +20,8 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
-    // Sends WM_VOLUME_NOTIFY (wParam muted, lParam the rounded level).
+    // Posts WM_VOLUME_NOTIFY (wParam muted, lParam the rounded level) without
+    // waiting for the window's thread.
     HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) override;
 
 private:

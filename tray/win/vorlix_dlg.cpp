@@ -249,8 +249,11 @@ void CVorlixDlg::OnCommand(WPARAM wParam) {
 }
 
 void CVorlixDlg::Exit() {
-    // An about box still open would hold the program in its own loop.
+    // A dialog still open would hold the program in its own loop, and the
+    // clean-up would wait until the user closed it: each is ended (as by
+    // Cancel) along with the main window.
     if (m_openAbout && m_openAbout->Hwnd()) ::EndDialog(m_openAbout->Hwnd(), IDCANCEL);
+    if (m_runningUserDefine && m_runningUserDefine->Hwnd()) ::EndDialog(m_runningUserDefine->Hwnd(), IDCANCEL);
     EndDialog(IDCANCEL);
 }
 

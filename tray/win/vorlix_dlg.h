@@ -53,6 +53,9 @@ public:
     bool UserDefinePresetActive() const { return m_userDefinePreset; }
     bool UserDefineDialogOpen() const { return m_userDefineDialogOpen; }
     void SetUserDefineDialogOpen(bool open) { m_userDefineDialogOpen = open; }
+    // The user-defined key dialog while it runs (nullptr otherwise), so that
+    // Exit can close it.
+    void SetRunningUserDefineDialog(CVXUserDefineKey* dialog) { m_runningUserDefine = dialog; }
 
     // Appends a line to the activity log while logging is on.
     void WriteLogLine(int kind, const std::string& text);
@@ -90,7 +93,8 @@ private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void ShowTrayMenu();
-    // Ends the program (closing an open about box first); WM_DESTROY cleans up.
+    // Ends the program (closing an open about box and user-defined key dialog
+    // first); WM_DESTROY cleans up.
     void Exit();
     void OpenAboutBox();
 
@@ -113,6 +117,7 @@ private:
     bool m_userDefineDialogOpen = false;
     bool m_aboutOpen = false;
     CVXSysAboutDlg* m_openAbout = nullptr;  // while the about box runs
+    CVXUserDefineKey* m_runningUserDefine = nullptr;  // while the user-defined key dialog runs
     bool m_loggingOn = false;
     bool m_firmwareReportsStates = false;
     // Theater mode is the program's own state: off at every start. The saved

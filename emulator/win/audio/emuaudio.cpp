@@ -9,6 +9,7 @@
 #include <endpointvolume.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -67,16 +68,21 @@ class Listeners {
     cb->AddRef();
     callbacks_.push_back({device, cb});
   }
+  // As on Windows, returns only once no call of the callback is running
+  // (and none starts later): a callback that waits for the unregistering
+  // thread deadlocks both. Only the delivery thread itself does not wait
+  // (a callback running there is its caller).
   bool removeCallback(IAudioEndpointVolumeCallback* cb) {
     IAudioEndpointVolumeCallback* found = nullptr;
     {
-      std::lock_guard<std::recursive_mutex> g(lock_);
+      std::unique_lock<std::recursive_mutex> g(lock_);
       for (auto it = callbacks_.begin(); it != callbacks_.end(); ++it)
         if (it->second == cb) {
           found = it->second;
           callbacks_.erase(it);
           break;
         }
+      if (GetCurrentThreadId() != threadId_) finished_.wait(g, [&] { return running_ != cb; });
     }
     if (found) found->Release();
     return found != nullptr;
@@ -110,7 +116,24 @@ class Listeners {
     if (!bus_->ok() || !listener_->ok()) return;
     // The thread runs for the rest of the process and keeps the module loaded.
     ++g_objects;
-    thread_ = CreateThread(nullptr, 0, &Listeners::threadMain, this, 0, nullptr);
+    thread_ = CreateThread(nullptr, 0, &Listeners::threadMain, this, 0, &threadId_);
+  }
+  // Marks the callback as running when it is still registered.
+  bool beginCall(IAudioEndpointVolumeCallback* cb) {
+    std::lock_guard<std::recursive_mutex> g(lock_);
+    for (auto& entry : callbacks_)
+      if (entry.second == cb) {
+        running_ = cb;
+        return true;
+      }
+    return false;
+  }
+  void endCall() {
+    {
+      std::lock_guard<std::recursive_mutex> g(lock_);
+      running_ = nullptr;
+    }
+    finished_.notify_all();
   }
   static DWORD WINAPI threadMain(void* self) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -127,9 +150,9 @@ class Listeners {
       data.fMasterVolume = volumeFromBits(b.values[1]);
       data.nChannels = 1;
       data.afChannelVolumes[0] = data.fMasterVolume;
-      // Called outside the lock, each on a reference of its own: a callback
-      // that waits for another thread (SendMessage) never blocks an
-      // unregistration there.
+      // Called outside the lock, each on a reference of its own and only
+      // while still registered; an unregistration meanwhile waits for the
+      // call to return.
       std::vector<IAudioEndpointVolumeCallback*> targets;
       {
         std::lock_guard<std::recursive_mutex> g(lock_);
@@ -137,7 +160,10 @@ class Listeners {
           if (device == b.values[0]) targets.push_back((cb->AddRef(), cb));
       }
       for (auto* cb : targets) {
-        cb->OnNotify(&data);
+        if (beginCall(cb)) {
+          cb->OnNotify(&data);
+          endCall();
+        }
         cb->Release();
       }
     } else if (b.eventClass == kAudioDeviceClass && b.values.size() == 4) {
@@ -167,9 +193,12 @@ class Listeners {
   std::recursive_mutex lock_;
   std::vector<std::pair<std::uint32_t, IAudioEndpointVolumeCallback*>> callbacks_;
   std::vector<IMMNotificationClient*> clients_;
+  IAudioEndpointVolumeCallback* running_ = nullptr;  // the volume callback being called, if any
+  std::condition_variable_any finished_;             // signalled when that call returns
   std::unique_ptr<EventBus> bus_;
   std::unique_ptr<BusListener> listener_;
   HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
 };
 
 Listeners& listeners() {

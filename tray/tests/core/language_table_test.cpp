@@ -17,6 +17,7 @@ const char* const kKeys[] = {
     "IDS_MENUITEM_EXIT",        "IDS_BUTTON_OK",                "IDS_BUTTON_CANCEL",
     "IDS_BUTTON_BROWSE",        "IDS_BUTTON_REMOVE",            "IDS_USERDEFINE_CURRENT",
     "IDS_USERDEFINE_BT_DF_DOC", "IDS_USERDEFINE_BT_BROWSE_DOC", "IDS_USERDEFINE_BT_REMOVE_DOC",
+    "IDS_USERDEFINE_PATH_TOO_LONG",
 };
 
 std::string ReadFile(const std::string& path) {

@@ -165,6 +165,23 @@ expect_eq "exit sends Software:0:0" "$(ec_get Software)" 0
 if probe wait-no-icon "$HWND2" 3000 >/dev/null; then ok "exit removes the icon"; else fail "exit removes the icon"; fi
 stop_vorlix
 
+# Exit from the menu, or a close request, while the user-defined key dialog is
+# open closes the dialog and ends the program with the normal clean-up.
+reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'C:\windows\notepad.exe' /f
+for how in menu close; do
+  ec_set Software 1
+  start_vorlix || fail "restart"
+  HWND4=$(probe hwnd); PID4=$(probe pid)
+  pick_menu_item 1
+  expect_eq "user-defined key dialog open before $how" "$(about_field caption)" "User-Defined Key"
+  if [ $how == menu ]; then pick_menu_item 3; else probe close || fail "WM_CLOSE delivered, dialog open"; fi
+  if probe wait-exit "$PID4" 10000; then ok "$how ends the program, dialog open"; else fail "$how ends the program, dialog open"; fi
+  expect_eq "$how with the dialog open sends Software:0:0" "$(ec_get Software)" 0
+  if probe wait-no-icon "$HWND4" 3000 >/dev/null; then ok "$how with the dialog open removes the icon"; else fail "$how with the dialog open removes the icon"; fi
+  stop_vorlix
+done
+reg delete "$USERDEF_KEY" /f
+
 # ---- a close request from another process ends the program; Enter and Escape do not
 ec_set Software 1
 start_vorlix || fail "restart"

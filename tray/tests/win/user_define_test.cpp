@@ -349,4 +349,63 @@ TEST_F(UserDefineKey, ValuesTooLongToReadBackAreRefusedWhenWritten) {
     EXPECT_EQ(vx::ReadUserDefineChoice().name, "kept.exe");
 }
 
+
+// Every text of a window's children, one per line (a message box's text is
+// one of them).
+BOOL CALLBACK AppendText(HWND child, LPARAM p) {
+    *reinterpret_cast<std::string*>(p) += Caption(child) + "\n";
+    return TRUE;
+}
+std::string ChildTexts(HWND hwnd) {
+    std::string all;
+    EnumChildWindows(hwnd, AppendText, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+TEST_F(UserDefineKey, AChosenPathTooLongToStoreIsRefusedAndTheUserIsTold) {
+    const std::string said = vx::ReadLanguageText(m_language, "IDS_USERDEFINE_PATH_TOO_LONG");
+    ASSERT_FALSE(said.empty());
+    ASSERT_TRUE(vx::WriteUserDefineChoice({Target(), "ud_target.exe"}));
+    // A copy of the program whose path has 128 characters or more.
+    const std::string folder = vxtest::BinDir() + std::string(vxtest::BinDir().size() < 120 ? 128 - vxtest::BinDir().size() : 8, 'd');
+    const std::string longPath = folder + "\\long_target.exe";
+    ASSERT_GE(longPath.size(), 128u);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(Target().c_str(), longPath.c_str(), FALSE));
+    HWND main = StartMainWindow();
+    auto problems = Drive([&] { SendMessageA(main, WM_COMMAND, vx::kMenuUserDefine, 0); },
+                          [&](std::vector<std::string>& p) {
+                              HWND d = WaitForChoiceDialog(p);
+                              if (!d) return;
+                              BrowseFor(d, longPath, p);
+                              if (!Until([&] { return Text(d, IDC_UD_NAME) == "long_target.exe"; }))
+                                  p.push_back("new choice not shown: " + Text(d, IDC_UD_NAME));
+                              Click(d, IDOK);
+                              HWND box = nullptr;
+                              if (!Until([&] {
+                                      auto owned = Dialogs(GetWindowThreadProcessId(d, nullptr), d);
+                                      box = owned.empty() ? nullptr : owned[0];
+                                      return box != nullptr;
+                                  })) {
+                                  p.push_back("OK on a path too long to store said nothing");
+                                  return;
+                              }
+                              if (ChildTexts(box).find(said + "\n") == std::string::npos)
+                                  p.push_back("message: " + ChildTexts(box));
+                              PostMessageA(box, WM_COMMAND, IDOK, 0);
+                              if (!Until([&] { return !IsWindow(box); })) p.push_back("the message did not close");
+                              // The dialog stays open on the choice still stored.
+                              if (!IsWindowVisible(d)) p.push_back("the dialog closed");
+                              if (Text(d, IDC_UD_NAME) != "ud_target.exe")
+                                  p.push_back("name shown after the refusal: " + Text(d, IDC_UD_NAME));
+                              Click(d, IDCANCEL);
+                          });
+    for (const auto& p : problems) ADD_FAILURE() << p;
+    EXPECT_EQ(vx::ReadUserDefineChoice().path, Target());
+    EXPECT_EQ(vx::ReadUserDefineChoice().name, "ud_target.exe");
+    EXPECT_FALSE(m_main->UserDefineDialogOpen());
+    DeleteFileA(longPath.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 }  // namespace

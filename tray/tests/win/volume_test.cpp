@@ -1,12 +1,14 @@
 // The volume watcher against the emulated audio endpoints: changes made by
 // another program (emuctl) arrive as WM_VOLUME_NOTIFY, rounded; device
-// arrivals, removals and default changes move the binding.
+// arrivals, removals and default changes move the binding; the watcher goes
+// away during a burst of changes without a hang.
 #include "child_process.h"
 #include "volume.h"
 #include "vorlix_dlg.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -107,6 +109,79 @@ TEST_F(Volume, StartVolumeSetsTheLastVolumeOnlyAtTheEnds) {
     EXPECT_EQ(watcher.GetVolume(), 42);
     watcher.SetVolume(80);
     EXPECT_TRUE(After("volume 0.9 1", 0).empty());
+}
+
+// Sets the playback volume, alternately 30 % and 70 %, from a thread of its
+// own until stopped: a stream of changes as another program makes them.
+class VolumeBurst {
+public:
+    VolumeBurst() { m_thread = CreateThread(nullptr, 0, &VolumeBurst::Main, this, 0, nullptr); }
+    ~VolumeBurst() {
+        m_stop = true;
+        if (m_thread) {
+            WaitForSingleObject(m_thread, 30000);
+            CloseHandle(m_thread);
+        }
+    }
+    VolumeBurst(const VolumeBurst&) = delete;
+    VolumeBurst& operator=(const VolumeBurst&) = delete;
+    bool Running() const { return m_thread != nullptr; }
+
+private:
+    static DWORD WINAPI Main(void* p) {
+        auto* self = static_cast<VolumeBurst*>(p);
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IMMDeviceEnumerator* enumerator = nullptr;
+        IMMDevice* device = nullptr;
+        IAudioEndpointVolume* volume = nullptr;
+        if (SUCCEEDED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                       reinterpret_cast<void**>(&enumerator))) &&
+            SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, eMultimedia, &device)) &&
+            SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                       reinterpret_cast<void**>(&volume))))
+            for (long i = 0; !self->m_stop; ++i)
+                volume->SetMasterVolumeLevelScalar(i % 2 ? 0.7f : 0.3f, nullptr);
+        if (volume) volume->Release();
+        if (device) device->Release();
+        if (enumerator) enumerator->Release();
+        CoUninitialize();
+        return 0;
+    }
+    HANDLE m_thread = nullptr;
+    std::atomic<bool> m_stop{false};
+};
+
+// One life of the watcher on a thread of its own, as on the program's main
+// thread: window, watcher; then, with a notification on its way to the window
+// and not yet handled, the watcher is destroyed, as the program's exit does.
+// Ends with WAIT_OBJECT_0 when a notification was on its way.
+DWORD WINAPI WatcherLife(void*) {
+    CoInitialize(nullptr);
+    HWND window = CreateWindowA("VolumeTestReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DWORD pending = WAIT_FAILED;
+    {
+        volatile LONG last = 0;
+        vx::CVXVolume watcher(window, &last);
+        pending = MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_SENDMESSAGE | QS_POSTMESSAGE);
+    }
+    DestroyWindow(window);
+    CoUninitialize();
+    return pending;
+}
+
+TEST_F(Volume, TheWatcherGoesAwayDuringABurstOfChanges) {
+    VolumeBurst burst;
+    ASSERT_TRUE(burst.Running());
+    for (int round = 0; round < 40; ++round) {
+        HANDLE life = CreateThread(nullptr, 0, WatcherLife, nullptr, 0, nullptr);
+        ASSERT_NE(life, nullptr);
+        // A round that does not end is a hang: its threads are left behind.
+        ASSERT_EQ(WaitForSingleObject(life, 30000), WAIT_OBJECT_0) << "the watcher's destruction hung in round " << round;
+        DWORD pending = WAIT_FAILED;
+        GetExitCodeThread(life, &pending);
+        CloseHandle(life);
+        EXPECT_EQ(pending, WAIT_OBJECT_0) << "no change reached the watcher in round " << round;
+    }
 }
 
 }  // namespace
