@@ -166,7 +166,13 @@ bool OsdShown(DWORD pid) {
 TEST(BusyMainThread, KeysArriveMeanwhileAndTheVolumeKeyShowsTheBarAfterwards) {
     ASSERT_FALSE(WaitNamedPipeA(kPipeName, 1) || GetLastError() != ERROR_FILE_NOT_FOUND)
         << "another program serves the command pipe in this prefix";
-    // At 100 % a volume key shows the bar.
+    // At 100 % a volume key shows the bar; the emulated default comes back at the end.
+    struct Restore {
+        ~Restore() {
+            g_server = nullptr;
+            vxtest::Run("emuctl.exe", "volume 0.5");
+        }
+    } restore;
     ASSERT_EQ(vxtest::Run("emuctl.exe", "volume 1"), 0);
     HoldingServer server;
     ASSERT_TRUE(server.Created());
@@ -231,8 +237,6 @@ TEST(BusyMainThread, KeysArriveMeanwhileAndTheVolumeKeyShowsTheBarAfterwards) {
     EXPECT_NE(vorlix.WaitExit(20000), -1) << "the program did not end";
 
     DestroyWindow(window);
-    g_server = nullptr;
-    vxtest::Run("emuctl.exe", "volume 0.5");
 }
 
 }  // namespace
