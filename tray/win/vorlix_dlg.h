@@ -8,6 +8,7 @@
 #include "dialog_base.h"
 #include "eco_dlg.h"
 #include "handles.h"
+#include "kb_hook_thread.h"
 #include "osd_window.h"
 #include "settings.h"
 #include "user_define_dlg.h"
@@ -147,8 +148,8 @@ private:
     std::unique_ptr<CVXVolume> m_volume;
 
     UINT m_kbHookMessage = 0;
-    HMODULE m_kbHookLibrary = nullptr;
-    FARPROC m_kbUnHook = nullptr;
+    // The keyboard hook library, hooked on a thread of its own.
+    std::unique_ptr<CVXKbHookThread> m_kbHook;
     UINT m_taskbarCreatedMessage = 0;
     UniquePowerNotify m_powerNotify;
     bool m_cleanedUp = false;

@@ -9,8 +9,6 @@ namespace vx {
 namespace {
 
 constexpr char kKbHookLibrary[] = "VXKBHook.dll";
-using HookEntry = int(__cdecl*)(HMODULE, DWORD, const char*);
-using UnHookEntry = int(__cdecl*)();
 
 }  // namespace
 
@@ -45,20 +43,11 @@ LRESULT CVorlixDlg::OnKbHookMessage(LPARAM keystroke) {
     return 1;
 }
 
-void CVorlixDlg::LoadKbHook() {
-    m_kbHookLibrary = LoadLibraryA(kKbHookLibrary);
-    if (!m_kbHookLibrary) return;
-    auto hook = reinterpret_cast<HookEntry>(GetProcAddress(m_kbHookLibrary, "Hook"));
-    m_kbUnHook = GetProcAddress(m_kbHookLibrary, "UnHook");
-    if (hook) hook(m_kbHookLibrary, 0, kMainWindowTitle);
-}
+// The hook runs on a thread of its own, so that a key press never waits
+// for this (often busy) thread; the keys still arrive here, posted.
+void CVorlixDlg::LoadKbHook() { m_kbHook = std::make_unique<CVXKbHookThread>(kKbHookLibrary, kMainWindowTitle); }
 
-void CVorlixDlg::UnloadKbHook() {
-    if (!m_kbHookLibrary) return;
-    if (m_kbUnHook) reinterpret_cast<UnHookEntry>(m_kbUnHook)();
-    FreeLibrary(m_kbHookLibrary);
-    m_kbHookLibrary = nullptr;
-    m_kbUnHook = nullptr;
-}
+// UnHook runs on the hook's thread, which ends here (a bounded wait).
+void CVorlixDlg::UnloadKbHook() { m_kbHook.reset(); }
 
 }  // namespace vx
