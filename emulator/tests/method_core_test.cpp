@@ -174,7 +174,9 @@ TEST(Brightness, ClassesEventAndSetMethodPlans) {
     ASSERT_EQ(plan.has_value(), c.outcome.has_value()) << c.path;
     if (!plan) continue;
     EXPECT_EQ(plan->outcome, *c.outcome) << c.path << " " << c.method;
-    if (plan->outcome == MethodOutcome::Data) EXPECT_EQ(plan->reg, c.reg) << c.path;
+    if (plan->outcome == MethodOutcome::Data) {
+      EXPECT_EQ(plan->reg, c.reg) << c.path;
+    }
   }
   for (auto [in, out] : {std::pair<std::int64_t, std::uint32_t>{0, 0}, {55, 55}, {100, 100}, {255, 100}, {-3, 0}})
     EXPECT_EQ(panelBrightness(in), out) << in;

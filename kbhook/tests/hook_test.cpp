@@ -23,13 +23,7 @@ LRESULT CALLBACK Receiver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-void Press(WORD vk) {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
-}
+using vxtest::Press;
 
 void PumpFor(std::size_t count, DWORD deadlineMs, DWORD settleMs = 300) {
     vxtest::PumpFor([] { return g_reports.size(); }, count, deadlineMs, settleMs);

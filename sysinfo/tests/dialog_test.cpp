@@ -461,7 +461,9 @@ TEST_F(Viewer, APowrprofBesideTheProgramIsNotLoadedTheSystemsIs) {
     ASSERT_TRUE(GetSystemDirectoryA(system, MAX_PATH));
     BOOL wow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
-    if (wow64) ASSERT_TRUE(GetSystemWow64DirectoryA(wow64Folder, MAX_PATH));
+    if (wow64) {
+        ASSERT_TRUE(GetSystemWow64DirectoryA(wow64Folder, MAX_PATH));
+    }
     auto in = [&](const char* folder) {
         return *folder && lstrcmpiA(loaded[0].c_str(), (std::string(folder) + "\\powrprof.dll").c_str()) == 0;
     };

@@ -112,6 +112,14 @@ ServiceRun::~ServiceRun() {
     CloseHandle(m_pi.hProcess);
 }
 
+void Press(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
 void PumpFor(std::size_t (*arrived)(), std::size_t count, DWORD deadlineMs, DWORD settleMs) {
     const DWORD start = GetTickCount();
     DWORD settled = 0;

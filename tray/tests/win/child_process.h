@@ -61,4 +61,8 @@ private:
 // passed.
 void PumpFor(std::size_t (*arrived)(), std::size_t count, DWORD deadlineMs, DWORD settleMs = 300);
 
+// Presses and releases a key through the system's input queue, as a keyboard
+// would: low-level keyboard hooks see it before any window does.
+void Press(WORD vk);
+
 }  // namespace vxtest
