@@ -5,6 +5,7 @@
 #include "viewer_test_support.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 using namespace quillon;
@@ -286,6 +287,86 @@ TEST(Gauge, FooterShowsTheTimeTheChargingNoticeOrAnEmptyBox) {
     // The empty footer still has its small box around the middle.
     EXPECT_LT(Brightness(unknown.At(kGaugeWidth / 2, kGaugeHeight - 19)), Brightness(Face()));
     EXPECT_TRUE(IsFace(unknown.At(kGaugeWidth / 2 - 10, kGaugeHeight - 19)));
+}
+
+namespace {
+// The first pixel (x, y) where two images differ, or "" when their sizes
+// and every pixel's four channels are the same.
+std::string FirstDifference(Gdiplus::Bitmap& a, Gdiplus::Bitmap& b) {
+    const UINT w = a.GetWidth(), h = a.GetHeight();
+    if (b.GetWidth() != w || b.GetHeight() != h) return "sizes differ";
+    Gdiplus::Rect all(0, 0, static_cast<INT>(w), static_cast<INT>(h));
+    Gdiplus::BitmapData da{}, db{};
+    if (a.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &da) != Gdiplus::Ok) return "no pixels";
+    if (b.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &db) != Gdiplus::Ok) {
+        a.UnlockBits(&da);
+        return "no pixels";
+    }
+    std::string found;
+    for (UINT y = 0; y < h && found.empty(); ++y) {
+        const auto* ra = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(da.Scan0) + y * da.Stride);
+        const auto* rb = reinterpret_cast<const std::uint32_t*>(static_cast<const BYTE*>(db.Scan0) + y * db.Stride);
+        for (UINT x = 0; x < w && found.empty(); ++x)
+            if (ra[x] != rb[x]) found = std::to_string(x) + "," + std::to_string(y);
+    }
+    b.UnlockBits(&db);
+    a.UnlockBits(&da);
+    return found;
+}
+}  // namespace
+
+// One gauge refreshed through a run of states, as the viewer refreshes it,
+// gives at every frame exactly the pixels of a fresh full drawing: each
+// input of a kept layer (size, alarm levels, known charge, charge, alarm
+// switches, label texts) changes once with everything else left alone.
+TEST(GaugeRefresh, EveryFrameHasThePixelsOfAFreshDrawing) {
+    ASSERT_TRUE(quillontest::StartGdiplus());
+    const GaugeTexts en = English();
+    const GaugeTexts ko = LoadGaugeTexts(GetModuleHandleA(nullptr), 1042);
+    ASSERT_NE(en.lowAlarm, ko.lowAlarm);
+    GaugeTexts renamed = en;
+    renamed.disabled = "Off";
+    GaugeState charging = State(8);
+    charging.charging = true;
+    GaugeState normal = State(40);
+    GaugeState later = normal;
+    later.remainingSeconds = 3000;
+    GaugeState lowOff = later;
+    lowOff.lowEnabled = false;
+    GaugeState moved = lowOff;
+    moved.lowLevel = 30;
+    const struct Frame {
+        const char* name;
+        GaugeState state;
+        const GaugeTexts* texts;
+        int width, height;
+    } frames[] = {
+        {"charging 8%", charging, &en, kGaugeWidth, kGaugeHeight},
+        {"normal 40%", normal, &en, kGaugeWidth, kGaugeHeight},
+        {"same again", normal, &en, kGaugeWidth, kGaugeHeight},
+        {"new remaining time", later, &en, kGaugeWidth, kGaugeHeight},
+        {"low alarm off", lowOff, &en, kGaugeWidth, kGaugeHeight},
+        {"disabled text", lowOff, &renamed, kGaugeWidth, kGaugeHeight},
+        {"low level 30", moved, &en, kGaugeWidth, kGaugeHeight},
+        {"unknown", State(255), &en, kGaugeWidth, kGaugeHeight},
+        {"unknown text", State(255), &ko, kGaugeWidth, kGaugeHeight},
+        {"full", State(100), &en, kGaugeWidth, kGaugeHeight},
+        {"empty", State(0), &en, kGaugeWidth, kGaugeHeight},
+        {"larger", State(0), &en, kGaugeWidth + 30, kGaugeHeight + 20},
+        {"larger 40%", normal, &en, kGaugeWidth + 30, kGaugeHeight + 20},
+        {"Korean", normal, &ko, kGaugeWidth + 30, kGaugeHeight + 20},
+        {"back to the first size", normal, &ko, kGaugeWidth, kGaugeHeight},
+    };
+    BatteryGauge gauge;
+    for (const Frame& f : frames) {
+        const int state = gauge.Draw(f.width, f.height, f.state, *f.texts);
+        const GaugeImage fresh = RenderGauge(f.state, *f.texts, f.width, f.height);
+        ASSERT_TRUE(gauge.Image() && fresh.bitmap) << f.name;
+        EXPECT_EQ(state, fresh.colourState) << f.name;
+        EXPECT_EQ(FirstDifference(*gauge.Image(), *fresh.bitmap), "") << f.name;
+    }
+    gauge.Release();
+    EXPECT_EQ(gauge.Image(), nullptr);
 }
 
 TEST(GaugeTextsFromResources, BothLanguages) {

@@ -167,12 +167,6 @@ BOOL CBMSysInfo::OnInitDialog() {
     }
 
     m_gaugeColourState = quillon::kStateNormal;
-    if (m_gdiplusToken) {
-        m_gaugeImage = std::make_unique<Gdiplus::Bitmap>(m_gaugeArea.right - m_gaugeArea.left,
-                                                         m_gaugeArea.bottom - m_gaugeArea.top, PixelFormat32bppARGB);
-        m_gaugeGraphics = std::make_unique<Gdiplus::Graphics>(m_gaugeImage.get());
-        m_gaugeGraphics->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    }
     DrawGauge();
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
 
@@ -217,10 +211,10 @@ void CBMSysInfo::OnRefresh(WPARAM what) {
 void CBMSysInfo::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(m_hWnd, &ps);
-    if (m_gaugeGraphics) {
+    if (Gdiplus::Bitmap* image = m_gauge.Image()) {
         Gdiplus::Graphics screen(dc);
-        screen.DrawImage(m_gaugeImage.get(), static_cast<INT>(m_gaugeArea.left), static_cast<INT>(m_gaugeArea.top),
-                         static_cast<INT>(m_gaugeImage->GetWidth()), static_cast<INT>(m_gaugeImage->GetHeight()));
+        screen.DrawImage(image, static_cast<INT>(m_gaugeArea.left), static_cast<INT>(m_gaugeArea.top),
+                         static_cast<INT>(image->GetWidth()), static_cast<INT>(image->GetHeight()));
     }
     EndPaint(m_hWnd, &ps);
 }
@@ -256,9 +250,9 @@ void CBMSysInfo::ReadPower() {
 }
 
 void CBMSysInfo::DrawGauge() {
-    if (!m_gaugeGraphics) return;
-    m_gaugeColourState = quillon::DrawBatteryGauge(*m_gaugeGraphics, m_gaugeArea.right - m_gaugeArea.left,
-                                                   m_gaugeArea.bottom - m_gaugeArea.top, m_battery, m_gaugeTexts);
+    if (!m_gdiplusToken) return;
+    m_gaugeColourState = m_gauge.Draw(m_gaugeArea.right - m_gaugeArea.left, m_gaugeArea.bottom - m_gaugeArea.top,
+                                      m_battery, m_gaugeTexts);
 }
 
 void CBMSysInfo::UpdateMemoryAndDisk() {
@@ -276,8 +270,7 @@ void CBMSysInfo::PushTexts() {
 }
 
 void CBMSysInfo::ReleaseGaugeImage() {
-    m_gaugeGraphics.reset();
-    m_gaugeImage.reset();
+    m_gauge.Release();
 }
 
 void CBMSysInfo::ShutdownGdiplus() {

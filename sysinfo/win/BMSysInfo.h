@@ -62,8 +62,8 @@ private:
     // Battery percent 10, remaining 7708 s, both alarms on at 10 and 0 %,
     // charge stop at 100 % until the first power read.
     quillon::GaugeState m_battery;
-    std::unique_ptr<Gdiplus::Bitmap> m_gaugeImage;
-    std::unique_ptr<Gdiplus::Graphics> m_gaugeGraphics;
+    // The gauge's image, drawn at each refresh and painted by OnPaint.
+    quillon::BatteryGauge m_gauge;
     int m_gaugeColourState = quillon::kStateNormal;
     ULONG_PTR m_gdiplusToken = 0;
     HICON m_icon = nullptr;
