@@ -1,4 +1,5 @@
-# Battery gauge: one gauge drawing beside a fill of the same image and one
+# Battery gauge: refreshes of one gauge (new charge, same charge) and a full
+# drawing of every layer, beside a fill of the same image and one
 # ellipse. Run it in a Wine session:
 #   scripts/with-wine wine build/win64/bin/gauge_bench.exe [rounds]
 if(ZEL_WINDOWS AND TARGET quillon_parts)

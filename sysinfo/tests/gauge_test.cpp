@@ -329,6 +329,8 @@ TEST(GaugeRefresh, EveryFrameHasThePixelsOfAFreshDrawing) {
     GaugeState charging = State(8);
     charging.charging = true;
     GaugeState normal = State(40);
+    GaugeState sameMinute = normal;
+    sameMinute.remainingSeconds += 4;  // the footer still reads 2 hours 8 mins
     GaugeState later = normal;
     later.remainingSeconds = 3000;
     GaugeState lowOff = later;
@@ -344,6 +346,7 @@ TEST(GaugeRefresh, EveryFrameHasThePixelsOfAFreshDrawing) {
         {"charging 8%", charging, &en, kGaugeWidth, kGaugeHeight},
         {"normal 40%", normal, &en, kGaugeWidth, kGaugeHeight},
         {"same again", normal, &en, kGaugeWidth, kGaugeHeight},
+        {"same footer text", sameMinute, &en, kGaugeWidth, kGaugeHeight},
         {"new remaining time", later, &en, kGaugeWidth, kGaugeHeight},
         {"low alarm off", lowOff, &en, kGaugeWidth, kGaugeHeight},
         {"disabled text", lowOff, &renamed, kGaugeWidth, kGaugeHeight},

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace quillon {
 
@@ -363,6 +364,12 @@ struct ChargedKey {
     std::string unknownText, criticalAlarm, lowAlarm, disabled;
     bool operator==(const ChargedKey&) const = default;
 };
+// What the whole image depends on.
+struct FrameKey {
+    ChargedKey charged;
+    std::string footer;
+    bool operator==(const FrameKey&) const = default;
+};
 
 // Copies every pixel of one 32 bpp ARGB image into another of the same
 // size, unchanged: no scaling, no blending, no format conversion.
@@ -417,6 +424,7 @@ struct BatteryGauge::Cache {
     std::unique_ptr<Gdiplus::Graphics> graphics;
     Snapshot<StillKey> still;
     Snapshot<ChargedKey> charged;
+    std::optional<FrameKey> shown;  // what the image holds
 };
 
 BatteryGauge::BatteryGauge() = default;
@@ -447,6 +455,7 @@ int BatteryGauge::Draw(int width, int height, const GaugeState& s, const GaugeTe
                 cache_->graphics.reset();
         }
         if (!cache_->graphics) cache_->frame.reset();
+        cache_->shown.reset();
     }
     GaugeLayers layers(width, height, s, texts);
     if (!cache_->graphics) return layers.ColourState();
@@ -456,6 +465,9 @@ int BatteryGauge::Draw(int width, int height, const GaugeState& s, const GaugeTe
     const StillKey still{width, height, GetSysColor(COLOR_BTNFACE), s.criticalLevel, s.lowLevel, ChargeUnknown(s)};
     const ChargedKey charged{still,       s.percent,          s.criticalEnabled, s.lowEnabled,
                              texts.unknown, texts.criticalAlarm, texts.lowAlarm,    texts.disabled};
+    FrameKey shown{charged, FooterText(s, texts)};
+    if (cache_->shown == shown) return layers.ColourState();
+    cache_->shown.reset();
     // Pending drawing reaches the image before its pixels are copied.
     g.Flush(Gdiplus::FlushIntentionSync);
     if (!cache_->charged.RestoreInto(frame, charged)) {
@@ -471,6 +483,7 @@ int BatteryGauge::Draw(int width, int height, const GaugeState& s, const GaugeTe
     }
     layers.DrawFooter(g);
     g.Flush(Gdiplus::FlushIntentionSync);
+    cache_->shown = std::move(shown);
     return layers.ColourState();
 }
 

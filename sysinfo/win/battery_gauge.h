@@ -31,8 +31,9 @@ int DrawBatteryGauge(Gdiplus::Graphics& g, int width, int height, const GaugeSta
 // while their inputs stay the same: the background, alarm ticks and base
 // outline or disk per size, face colour, alarm levels and known or unknown
 // charge; everything but the footer per charge, alarm switches and label
-// texts as well. A refresh with only a new remaining time or charging flag
-// draws the footer alone; one with a new charge draws from the ring up.
+// texts as well. A refresh that changes nothing the image shows draws
+// nothing; one with only a new footer text draws the footer alone; one with
+// a new charge draws from the ring up.
 class BatteryGauge {
 public:
     BatteryGauge();
