@@ -457,8 +457,7 @@ int BatteryGauge::Draw(int width, int height, const GaugeState& s, const GaugeTe
         if (!cache_->graphics) cache_->frame.reset();
         cache_->shown.reset();
     }
-    GaugeLayers layers(width, height, s, texts);
-    if (!cache_->graphics) return layers.ColourState();
+    if (!cache_->graphics) return GaugeColourStateFor(s);
     Gdiplus::Graphics& g = *cache_->graphics;
     Gdiplus::Bitmap& frame = *cache_->frame;
 
@@ -466,8 +465,9 @@ int BatteryGauge::Draw(int width, int height, const GaugeState& s, const GaugeTe
     const ChargedKey charged{still,       s.percent,          s.criticalEnabled, s.lowEnabled,
                              texts.unknown, texts.criticalAlarm, texts.lowAlarm,    texts.disabled};
     FrameKey shown{charged, FooterText(s, texts)};
-    if (cache_->shown == shown) return layers.ColourState();
+    if (cache_->shown == shown) return GaugeColourStateFor(s);
     cache_->shown.reset();
+    GaugeLayers layers(width, height, s, texts);
     // Pending drawing reaches the image before its pixels are copied.
     g.Flush(Gdiplus::FlushIntentionSync);
     if (!cache_->charged.RestoreInto(frame, charged)) {
