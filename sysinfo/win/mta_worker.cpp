@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "dialog_rules.h"
+
 namespace {
 
 DWORD WINAPI RunJob(void* param) {
@@ -32,7 +34,7 @@ MtaWorker::~MtaWorker() {
 
 bool MtaWorker::WaitSinceStart(DWORD waitMs) {
     if (!m_thread) return false;
-    const ULONGLONG elapsed = GetTickCount64() - m_startedAt;
-    const DWORD left = waitMs == INFINITE ? INFINITE : elapsed >= waitMs ? 0 : static_cast<DWORD>(waitMs - elapsed);
-    return WaitForSingleObject(m_thread, left) == WAIT_OBJECT_0;
+    static_assert(INFINITE == quillon::kWaitWithoutEnd);
+    return WaitForSingleObject(m_thread, quillon::RemainingWaitMs(waitMs, GetTickCount64() - m_startedAt)) ==
+           WAIT_OBJECT_0;
 }
