@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the viewer benchmark in a Wine session with the emulated notebook:
 #  - start to dialog shown: viewer_bench.exe, Quillon /COMP_QN against the
-#    bare dialog program;
+#    dialog program that first does the same WMI work, and against the bare
+#    dialog program;
 #  - private memory of the running viewer: each program started ROUNDS_MEM
 #    times, interleaved, given 3 s after its dialog showed (the viewer's
 #    first refresh comes at 2 s), then its private memory read from the

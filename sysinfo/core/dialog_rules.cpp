@@ -57,6 +57,11 @@ BarState UsageBar(std::optional<int> percent, const std::string& unknownText) {
     return {*percent, text};
 }
 
+std::uint32_t RemainingWaitMs(std::uint32_t waitMs, std::uint64_t elapsedMs) {
+    if (waitMs == kWaitWithoutEnd) return kWaitWithoutEnd;
+    return elapsedMs >= waitMs ? 0 : static_cast<std::uint32_t>(waitMs - elapsedMs);
+}
+
 bool ChargingFromBatteryFlag(std::uint8_t flag) {
     return flag != kBatteryFlagUnknown && (flag & kBatteryFlagCharging) != 0;
 }

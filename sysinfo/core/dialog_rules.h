@@ -42,6 +42,12 @@ bool AnotherCopyRuns(InstanceMutex mutex);
 // version) before it shows the dialog without it.
 inline constexpr std::uint32_t kFirmwareAnswerWaitMs = 5000;
 
+// What is left of a wait of waitMs that began elapsedMs ago (the readings
+// started before the dialog count their bound from their own start): 0 once
+// it has passed; a wait without end stays without end.
+inline constexpr std::uint32_t kWaitWithoutEnd = 0xFFFFFFFF;
+std::uint32_t RemainingWaitMs(std::uint32_t waitMs, std::uint64_t elapsedMs);
+
 // The processor field: the registry's processor name when it could be read,
 // otherwise the inventory's name (itself "Unknown" when WMI had none).
 std::string ProcessorText(const std::optional<std::string>& registryName, const std::string& inventoryName);

@@ -103,3 +103,16 @@ TEST(Power, ChargingIsBitThreeUnlessTheFlagIsUnknown) {
     };
     for (const Case& c : cases) EXPECT_EQ(ChargingFromBatteryFlag(static_cast<std::uint8_t>(c.flag)), c.charging) << c.flag;
 }
+
+TEST(Waits, WhatIsLeftOfAWaitCountedFromItsStart) {
+    struct Case {
+        std::uint32_t waitMs;
+        std::uint64_t elapsedMs;
+        std::uint32_t left;
+    } cases[] = {
+        {5000, 0, 5000}, {5000, 1200, 3800}, {5000, 4999, 1}, {5000, 5000, 0}, {5000, 7000, 0},
+        {5000, 0x100000000ull + 10, 0},  // an elapsed time beyond 32 bits is past any bound
+        {kWaitWithoutEnd, 0, kWaitWithoutEnd}, {kWaitWithoutEnd, 0xFFFFFFFFull + 1, kWaitWithoutEnd},
+    };
+    for (const Case& c : cases) EXPECT_EQ(RemainingWaitMs(c.waitMs, c.elapsedMs), c.left) << c.waitMs << " " << c.elapsedMs;
+}

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "WAcpi.h"
 #include "WmiInventory.h"
 #include "emuctl_run.h"
+#include "mta_worker.h"
 #include "viewer_rules.h"
 
 namespace {
@@ -181,6 +184,44 @@ TEST_F(Viewer, AHotKeyULongEventReachesTheWindowGivenAtConstruction) {
         EXPECT_EQ(msg.lParam, 0);
     }
     DestroyWindow(window);
+}
+
+// The start-up runs both readings on workers while its dialog builds itself.
+TEST_F(Viewer, ReadingsOnWorkersGiveTheTextsAndTheValueOfTheCallsThemselves) {
+    Emuctl(L"cimv2 Win32_VideoController \"Name= Emulated Display  \"");
+    Emuctl(L"cimv2 Win32_BIOS \"SMBIOSBIOSVersion= 1.07 \"");
+    Emuctl(L"cimv2 Win32_Processor \"Name=  Emulated CPU \"");
+    Emuctl(L"setting ECVersion 0xDEAD2A01");
+    FirmwareRead firmware(3);
+    InventoryRead inventory;
+    const ShownInventory shown = inventory.Result();
+    EXPECT_EQ(shown.processorName, "Emulated CPU");
+    EXPECT_EQ(shown.videoControllerName, "Emulated Display");
+    EXPECT_EQ(shown.smbiosBiosVersion, " 1.07");
+    const FirmwareReading reading = firmware.Result(60000);
+    EXPECT_TRUE(reading.answered);
+    EXPECT_EQ(reading.value, std::optional<ULONG>(0xDEAD2A01));
+}
+
+TEST(MtaWorkerTest, AJobNotWaitedForToItsEndRunsOnWithWhatItShares) {
+    HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(go && done);
+    auto result = std::make_shared<int>(0);
+    {
+        MtaWorker worker([go, done, result] {
+            WaitForSingleObject(go, 60000);
+            *result = 42;
+            SetEvent(done);
+        });
+        ASSERT_TRUE(worker.Started());
+        EXPECT_FALSE(worker.WaitSinceStart(0));
+    }  // its owner has gone while the job still waits
+    SetEvent(go);
+    EXPECT_EQ(WaitForSingleObject(done, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(*result, 42);
+    CloseHandle(go);
+    CloseHandle(done);
 }
 
 }  // namespace

@@ -167,11 +167,12 @@ BOOL CBMSysInfo::OnInitDialog() {
     }
 
     m_gaugeColourState = quillon::kStateNormal;
-    DrawGauge();
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
 
+    // Nothing of the dialog is seen before this initialisation returns, and
+    // each gauge drawing fills the whole image: the gauge is drawn, the bars
+    // updated and the texts pushed once, at the end, after the power read.
     m_initialised = true;
-    OnRefresh(2);
     SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 
     if (m_brand == quillon::Brand::ZEL) {
@@ -192,6 +193,11 @@ BOOL CBMSysInfo::OnInitDialog() {
     ReadPower();
     SetTimer(m_hWnd, kRefreshTimer, kRefreshMs, nullptr);
     OnRefresh(2);
+    // The texts gathered meanwhile replace the ones just pushed.
+    if (m_gatherTexts) {
+        m_gatherTexts();
+        PushTexts();
+    }
     return TRUE;
 }
 

@@ -8,6 +8,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,10 @@ public:
     std::string m_strBIOSVersion;
     std::string m_strProcessor;
     std::string m_strVideoController;
+    // Called once at the end of the initialisation, before the dialog shows,
+    // to fill the four texts above, which are then pushed: they may be
+    // gathered while the dialog builds itself.
+    std::function<void()> m_gatherTexts;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,8 @@
 #include <objbase.h>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "BMSysInfo.h"
 #include "WAcpi.h"
@@ -97,21 +99,28 @@ bool CQNSystemInfoApp::ShowInformation() {
     m_brand = quillon::BrandFromCommandLine(GetCommandLineA(), IsLeadByte);
     if (m_brand == quillon::Brand::None) return false;  // refused: nothing shows
 
+    // The firmware reading and the inventory run on workers while the dialog
+    // builds itself; the dialog takes their texts just before it first shows
+    // them. The firmware walk is waited for with a bound: a firmware that
+    // does not answer leaves the field empty instead of keeping the program
+    // without a window.
+    std::optional<FirmwareRead> firmware;
+    if (m_brand == quillon::Brand::QN) firmware.emplace(3);
+    InventoryRead inventory;
+
     auto dialog = std::make_unique<CBMSysInfo>(m_brand);
     m_pMainWnd = dialog.get();
 
-    auto inventory = std::make_unique<CWmiInventory>();
-    dialog->m_strProcessor = quillon::ProcessorText(RegistryProcessorName(), inventory->ProcessorName());
-    dialog->m_strVideoController = inventory->VideoControllerName();
-    dialog->m_strBIOSVersion = inventory->SMBIOSBIOSVersion();
-    inventory.reset();
-
-    // The firmware walk runs on a worker and is waited for with a bound: a
-    // firmware that does not answer leaves the field empty instead of
-    // keeping the program without a window.
     bool firmwareAnswered = true;
-    if (m_brand == quillon::Brand::QN) {
-        const FirmwareReading reading = ReadULongWithin(3, quillon::kFirmwareAnswerWaitMs);
+    bool gathered = false;
+    auto gatherTexts = [&] {
+        if (std::exchange(gathered, true)) return;
+        const ShownInventory shown = inventory.Result();
+        dialog->m_strProcessor = quillon::ProcessorText(RegistryProcessorName(), shown.processorName);
+        dialog->m_strVideoController = shown.videoControllerName;
+        dialog->m_strBIOSVersion = shown.smbiosBiosVersion;
+        if (!firmware) return;
+        const FirmwareReading reading = firmware->Result(quillon::kFirmwareAnswerWaitMs);
         firmwareAnswered = reading.answered;
         if (reading.value) {
             const quillon::EcVersionRecord read = quillon::EcVersionFromULong(*reading.value);
@@ -119,9 +128,11 @@ bool CQNSystemInfoApp::ShowInformation() {
             m_ecVersion.minor = read.minor;
             dialog->m_strECVersion = quillon::EcVersionText(m_ecVersion);
         }
-    }
+    };
+    dialog->m_gatherTexts = gatherTexts;
 
     dialog->DoModal();
+    gatherTexts();  // a dialog that could not be made still waits for the readings
     m_pMainWnd = nullptr;
     dialog.reset();
     return !firmwareAnswered;

@@ -1,6 +1,5 @@
 #include "WAcpi.h"
 
-#include <memory>
 #include <new>
 
 #include "viewer_rules.h"
@@ -143,42 +142,17 @@ void CWAcpi::WalkInstances(int n) {
     VariantClear(&name);
 }
 
-namespace {
+FirmwareRead::FirmwareRead(int n)
+    : m_value(std::make_shared<std::optional<ULONG>>()),
+      m_worker([n, value = m_value] {
+          CWAcpi acpi(nullptr);
+          *value = acpi.ReadULong(n);
+      }) {}
 
-// What the worker and the caller share; the last of them to let go frees it.
-struct WorkerRead {
-    int n = 0;
-    std::optional<ULONG> value;
-};
-
-DWORD WINAPI ReadOnWorker(void* param) {
-    std::unique_ptr<std::shared_ptr<WorkerRead>> held(static_cast<std::shared_ptr<WorkerRead>*>(param));
-    WorkerRead& read = **held;
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    {
-        CWAcpi acpi(nullptr);
-        read.value = acpi.ReadULong(read.n);
-    }
-    if (SUCCEEDED(com)) CoUninitialize();
-    return 0;
-}
-
-}  // namespace
-
-FirmwareReading ReadULongWithin(int n, DWORD waitMs) {
-    auto shared = std::make_shared<WorkerRead>();
-    shared->n = n;
-    auto* forWorker = new (std::nothrow) std::shared_ptr<WorkerRead>(shared);
-    if (!forWorker) return {true, std::nullopt};
-    HANDLE thread = CreateThread(nullptr, 0, ReadOnWorker, forWorker, 0, nullptr);
-    if (!thread) {
-        delete forWorker;
-        return {true, std::nullopt};
-    }
-    const bool ended = WaitForSingleObject(thread, waitMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
+FirmwareReading FirmwareRead::Result(DWORD waitMs) {
+    if (!m_worker.Started()) return {true, std::nullopt};
     // Once the worker has ended its result is complete; otherwise it is left
     // alone.
-    if (!ended) return {false, std::nullopt};
-    return {true, shared->value};
+    if (!m_worker.WaitSinceStart(waitMs)) return {false, std::nullopt};
+    return {true, *m_value};
 }

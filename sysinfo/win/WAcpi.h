@@ -7,9 +7,11 @@
 #include <wbemcli.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "com_ptr.h"
+#include "mta_worker.h"
 
 // Posted by QuerySink for each HOT_KEY_ULong event: wParam the event's
 // "ULong" value, lParam 0.
@@ -63,11 +65,25 @@ private:
 };
 
 // ReadULong(n) of a connection without a window, made, used and deleted on a
-// worker thread of the multithreaded apartment, waited for at most waitMs.
-// A firmware that does not answer in time leaves the worker behind, holding
-// nothing of the caller's; the caller must then end the process itself.
+// worker thread of the multithreaded apartment that starts at construction,
+// so the caller can do other work meanwhile, and waited for with a bound
+// counted from that start. A firmware that does not answer in time leaves
+// the worker behind, holding nothing of the caller's; the caller must then
+// end the process itself.
 struct FirmwareReading {
     bool answered = false;
     std::optional<ULONG> value;  // only when answered
 };
-FirmwareReading ReadULongWithin(int n, DWORD waitMs);
+class FirmwareRead {
+public:
+    explicit FirmwareRead(int n);
+    FirmwareRead(const FirmwareRead&) = delete;
+    FirmwareRead& operator=(const FirmwareRead&) = delete;
+    // Waits until at most waitMs after the start. No worker could be made:
+    // answered without a value.
+    FirmwareReading Result(DWORD waitMs);
+
+private:
+    std::shared_ptr<std::optional<ULONG>> m_value;
+    MtaWorker m_worker;
+};

@@ -63,3 +63,21 @@ void CWmiInventory::GetProperty(IWbemClassObject* object, const InventoryPropert
         text = AnsiFromWide(V_BSTR(&m_value), static_cast<int>(SysStringLen(V_BSTR(&m_value))));
     m_texts[static_cast<int>(property.text)] = TrimSpaces(std::move(text), TrimFor(property.text));
 }
+
+namespace {
+
+ShownInventory ReadShown() {
+    const CWmiInventory inventory;
+    return {inventory.ProcessorName(), inventory.VideoControllerName(), inventory.SMBIOSBIOSVersion()};
+}
+
+}  // namespace
+
+InventoryRead::InventoryRead()
+    : m_texts(std::make_shared<ShownInventory>()), m_worker([texts = m_texts] { *texts = ReadShown(); }) {}
+
+ShownInventory InventoryRead::Result() {
+    if (!m_worker.Started()) return ReadShown();
+    m_worker.WaitSinceStart(INFINITE);
+    return *m_texts;
+}

@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <memory>
 #include <string>
 
 #include "com_ptr.h"
+#include "mta_worker.h"
 #include "viewer_rules.h"
 
 class CWmiInventory {
@@ -45,4 +47,26 @@ private:
     quillon::ComPtr<IWbemClassObject> m_boardObject;
     VARIANT m_value;
     std::string m_texts[quillon::kInventoryTextCount];
+};
+
+// The inventory texts the viewer shows, read by a CWmiInventory made, used
+// and destroyed on a worker thread of the multithreaded apartment that starts
+// at construction, so the caller can do other work meanwhile.
+struct ShownInventory {
+    std::string processorName;
+    std::string videoControllerName;
+    std::string smbiosBiosVersion;
+};
+class InventoryRead {
+public:
+    InventoryRead();
+    InventoryRead(const InventoryRead&) = delete;
+    InventoryRead& operator=(const InventoryRead&) = delete;
+    // Waits for the worker to end, as long as the inventory's own bounded
+    // queries take; when no worker could be made, reads on this thread.
+    ShownInventory Result();
+
+private:
+    std::shared_ptr<ShownInventory> m_texts;
+    MtaWorker m_worker;
 };
