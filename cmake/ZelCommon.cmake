@@ -144,3 +144,36 @@ function(zel_import_first target library)
   find_library(ZEL_IMPORT_LIB_${library} ${library} REQUIRED)
   target_link_libraries(${target} PRIVATE /.${ZEL_IMPORT_LIB_${library}})
 endfunction()
+
+# zel_delay_import(<target> <library>): the target loads <library>.dll at its
+# first call into it instead of at start. A program that needs a library only
+# for work it may never do (drawing a picture, say) then neither maps it nor
+# keeps its touched pages while it waits. A delay-import library, made from
+# the toolchain's import library (every function it names), is linked ahead
+# of the usual one, which is then left unused.
+function(zel_delay_import target library)
+  if(NOT ZEL_WINDOWS)
+    return()
+  endif()
+  find_library(ZEL_IMPORT_LIB_${library} ${library} REQUIRED)
+  set(def ${CMAKE_CURRENT_BINARY_DIR}/${library}_delay.def)
+  set(delaylib ${CMAKE_CURRENT_BINARY_DIR}/lib${library}_delay.a)
+  set(underscore OFF)
+  set(kill_at "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # i686: C names carry an underscore, and the DLL exports stdcall
+    # functions without their "@bytes" suffix.
+    set(underscore ON)
+    set(kill_at --kill-at)
+  endif()
+  add_custom_command(OUTPUT ${delaylib}
+    COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIMPORT_LIB=${ZEL_IMPORT_LIB_${library}} -DDLL=${library}.dll
+            -DDEF=${def} -DUNDERSCORE=${underscore} -P ${ZEL_ROOT}/cmake/zel_delay_def.cmake
+    COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${library}.dll ${kill_at} --output-delaylib ${delaylib}
+    DEPENDS ${ZEL_ROOT}/cmake/zel_delay_def.cmake
+    COMMENT "Making the delay-import library of ${library}.dll"
+    VERBATIM)
+  add_custom_target(${target}_${library}_delay DEPENDS ${delaylib})
+  add_dependencies(${target} ${target}_${library}_delay)
+  target_link_libraries(${target} PRIVATE ${delaylib})
+endfunction()
