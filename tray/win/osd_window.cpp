@@ -245,6 +245,7 @@ bool CVXSysOSD::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 void CVXSysOSD::UpdateOSD(const OSDRequest& request) {
     if (!Hwnd()) return;
     if (request.kind == kOsdLevelBar) m_maximum = request.maximum;
+    if (!m_gdiplus) m_gdiplus.emplace();
     m_pictures = LoadOsdPictures(m_imageDirectory, request, &m_cache);
     const SIZE size = OsdPictureSize(request.kind, m_pictures);
     PlaceOSD(request.kind, size.cx, size.cy);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vx {
@@ -109,7 +110,9 @@ private:
     void DrawOSD(int kind, int level);
 
     BLENDFUNCTION m_blend = {};
-    GdiplusSession m_gdiplus;  // before the pictures: they are deleted first
+    // Started by the first request, so a run that shows no OSD neither loads
+    // nor starts GDI+; declared before the pictures, which are deleted first.
+    std::optional<GdiplusSession> m_gdiplus;
     std::string m_imageDirectory;
     OsdPictureCache m_cache{kOsdPictureCacheBytes};
     OsdPictures m_pictures;

@@ -145,6 +145,26 @@ void CVXUserDefineKey::ShowChoice() {
     if (HICON icon = LargeIconOf(m_choice.path)) SetIcon(icon);
 }
 
+namespace {
+
+using OpenFileEntry = BOOL(WINAPI*)(LPOPENFILENAMEA);
+
+// The common dialog library is loaded the first time a file is chosen and
+// then kept for the rest of the run (the dialog may leave shell objects
+// behind that still use it). Most runs never open the file dialog, and
+// linked in, the library and the printing support it loads would take
+// private memory for the program's whole life.
+OpenFileEntry OpenFileDialogEntry() {
+    static const OpenFileEntry entry = [] {
+        HMODULE library = LoadLibraryExA("comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (!library) library = LoadLibraryA("comdlg32.dll");  // a system without the search flags
+        return library ? reinterpret_cast<OpenFileEntry>(GetProcAddress(library, "GetOpenFileNameA")) : nullptr;
+    }();
+    return entry;
+}
+
+}  // namespace
+
 void CVXUserDefineKey::OnBrowse() {
     char file[MAX_PATH] = "*.*";
     OPENFILENAMEA ofn = {};
@@ -154,7 +174,8 @@ void CVXUserDefineKey::OnBrowse() {
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&ofn)) m_choice = {file, FileNamePart(file)};
+    const auto openFile = OpenFileDialogEntry();
+    if (openFile && openFile(&ofn)) m_choice = {file, FileNamePart(file)};
     ShowChoice();
 }
 
