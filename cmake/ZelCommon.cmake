@@ -128,23 +128,6 @@ function(zel_separate_debug_info)
   endforeach()
 endfunction()
 
-# zel_import_first(<target> <library>): puts <library>'s DLL first in the
-# target's import table, so the loader maps it before any other imported DLL.
-# The 32-bit Wine builds version.dll (which user32 imports) for an address
-# inside the range ole32 is built for: a program whose import table names
-# user32's importers (comctl32, gdi32, gdiplus) before ole32 gets ole32
-# relocated into about 0.9 MB of private pages. The linker orders the import
-# table by the file names of the import libraries, so the library is named by
-# a path that sorts before every other absolute one ("/./usr/...").
-# Should the order ever differ, only that memory is spent again.
-function(zel_import_first target library)
-  if(NOT ZEL_WINDOWS)
-    return()
-  endif()
-  find_library(ZEL_IMPORT_LIB_${library} ${library} REQUIRED)
-  target_link_libraries(${target} PRIVATE /.${ZEL_IMPORT_LIB_${library}})
-endfunction()
-
 # zel_delay_import(<target> <library>): the target loads <library>.dll at its
 # first call into it instead of at start. A program that needs a library only
 # for work it may never do (drawing a picture, say) then neither maps it nor
