@@ -134,10 +134,9 @@ std::string CurrentValueCommand(const brindle::Command& command) {
 }
 
 std::optional<std::int32_t> ValueFromReply(std::string_view reply) {
+    if (!brindle::IsDecimalNumber(reply)) return std::nullopt;
     std::string_view digits = reply;
-    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
+    if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
     // Leading zeros aside, more than ten digits is out of range for certain.
     while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
     if (digits.size() > 10) return std::nullopt;

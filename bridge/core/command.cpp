@@ -1,5 +1,6 @@
 #include "command.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -112,6 +113,11 @@ std::int32_t ReadLeadingNumber(std::string_view text) {
     if (value > kMax) return static_cast<std::int32_t>(kMax);
     if (value < kMin) return static_cast<std::int32_t>(kMin);
     return static_cast<std::int32_t>(value);
+}
+
+bool IsDecimalNumber(std::string_view text) {
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string DecimalText(std::int32_t value) {

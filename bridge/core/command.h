@@ -44,6 +44,11 @@ Command ParseCommand(std::string_view request);
 // reads as 0. Values beyond the 32-bit range saturate at its ends.
 std::int32_t ReadLeadingNumber(std::string_view text);
 
+// True when the text is wholly a decimal number: an optional sign, then at
+// least one digit, nothing else (no blanks, no trailing text). Whatever its
+// size; ReadLeadingNumber then gives its value, saturated.
+bool IsDecimalNumber(std::string_view text);
+
 // Canonical decimal text: no leading zeros or "+", "-" for negative values.
 std::string DecimalText(std::int32_t value);
 

@@ -1,20 +1,8 @@
 #include "device_commands.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace vx {
-
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-bool IsDecimalNumber(std::string_view text) {
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
-    return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
-}
 
 std::optional<int> BrightnessFromText(std::string_view text) {
     if (!IsDecimalNumber(text)) return std::nullopt;

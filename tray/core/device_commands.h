@@ -59,8 +59,9 @@ inline constexpr FlagWrite kTheaterFlag{0x04, 0x1B};
 inline std::int32_t LeadingNumber(std::string_view text) { return brindle::ReadLeadingNumber(text); }
 
 // True when the text is wholly a decimal number: an optional sign, then at
-// least one digit, nothing else (no blanks, no trailing text).
-bool IsDecimalNumber(std::string_view text);
+// least one digit, nothing else (no blanks, no trailing text); the grammar's
+// own rule, which the service's checks use too.
+inline bool IsDecimalNumber(std::string_view text) { return brindle::IsDecimalNumber(text); }
 
 // A display brightness read as text (the value of CurrentBrightness): a
 // whole decimal number from 0 to 100, or nothing when the text is anything
