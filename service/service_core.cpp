@@ -125,7 +125,8 @@ bool MaySetSystemFlags(std::int32_t value, std::optional<std::int32_t> current) 
 
 bool DependsOnCurrentValue(const brindle::Command& command) {
     const WriteRule* rule = RuleFor(command);
-    return rule != nullptr && rule->flagRegister;
+    // A value of flag bits alone passes whatever the register holds.
+    return rule != nullptr && rule->flagRegister && !MaySetSystemFlags(command.value, std::nullopt);
 }
 
 std::string CurrentValueCommand(const brindle::Command& command) {

@@ -114,7 +114,9 @@ RequestDecision DecideRequest(const unsigned char* bytes, std::size_t received, 
 // malformed command never reaches WMI and passes too.
 bool MayExecute(const brindle::Command& command, std::optional<std::int32_t> current = std::nullopt);
 
-// True for the writes whose rights check takes the value they replace.
+// True for the writes whose rights check takes the value they replace: flag
+// register writes of more than the flag bits (a value of flag bits alone
+// passes without it, so the register is not read for it).
 bool DependsOnCurrentValue(const brindle::Command& command);
 
 // The read command of the object a command names: same namespace, class,

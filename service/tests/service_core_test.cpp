@@ -270,7 +270,9 @@ TEST(RequestGuard, SystemFlagWriteIsCheckedAgainstTheValueItReplaces) {
         // The current value cannot be read: 0 to 31.
         {"root\\WMI:S:ZEL_System:System:1:37", "WBEM_E_NOT_FOUND", "root\\WMI:Q:ZEL_System:System:1",
          Verdict::Denied},
-        {"root\\WMI:S:ZEL_System:System:1:5", "", "root\\WMI:Q:ZEL_System:System:1", Verdict::Execute},
+        // Flag bits alone pass whatever the register holds: nothing is read.
+        {"root\\WMI:S:ZEL_System:System:1:5", "", nullptr, Verdict::Execute},
+        {"root\\WMI:S:ZEL_System:System:1:4", "37", nullptr, Verdict::Execute},
         // Other requests read nothing first, whatever the reader would say.
         {"root\\WMI:S:ZEL_Software:Software:0:1", "37", nullptr, Verdict::Execute},
         {"root\\WMI:S:ZEL_System:System:0:37", "37", nullptr, Verdict::Denied},
