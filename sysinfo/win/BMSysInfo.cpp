@@ -6,6 +6,7 @@
 #include <string>
 
 #include "resource.h"
+#include "system_library.h"
 
 namespace {
 
@@ -20,18 +21,6 @@ LANGID ResourceLanguage() {
 }
 
 using ReadGlobalPwrPolicyFn = BOOLEAN(WINAPI*)(PGLOBAL_POWER_POLICY);
-
-// A system library from the system folder only, never one of the same name
-// beside the program or in the current folder: through the system-folder
-// search flag, or, where the system does not know that flag, by the system
-// folder's full path.
-HMODULE LoadSystemLibrary(const char* name) {
-    if (HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
-    char directory[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    return LoadLibraryA((std::string(directory) + "\\" + name).c_str());
-}
 
 std::optional<quillon::DiskSpace> SystemDiskSpace() {
     char directory[MAX_PATH] = {};

@@ -2,6 +2,7 @@
 
 #include "log_format.h"
 #include "resource.h"
+#include "system_library.h"
 #include "tray_rules.h"
 #include "user_define.h"
 #include "vorlix_dlg.h"
@@ -156,8 +157,7 @@ using OpenFileEntry = BOOL(WINAPI*)(LPOPENFILENAMEA);
 // private memory for the program's whole life.
 OpenFileEntry OpenFileDialogEntry() {
     static const OpenFileEntry entry = [] {
-        HMODULE library = LoadLibraryExA("comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (!library) library = LoadLibraryA("comdlg32.dll");  // a system without the search flags
+        HMODULE library = LoadSystemLibrary("comdlg32.dll");
         return library ? reinterpret_cast<OpenFileEntry>(GetProcAddress(library, "GetOpenFileNameA")) : nullptr;
     }();
     return entry;
