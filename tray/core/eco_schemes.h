@@ -63,10 +63,10 @@ public:
     bool Enable();
     // When the ECO scheme exists, makes the saved scheme (mode 0) or Power
     // saver (mode 1) active, then deletes the ECO scheme; without an ECO
-    // scheme it changes nothing and returns true. Without a saved scheme, or when the saved one
-    // cannot be made active (deleted meanwhile), Power saver is used, so the
-    // ECO scheme never stays active with nothing to return to. True when the
-    // ECO scheme is gone.
+    // scheme it changes nothing and returns true. Without a saved scheme, or
+    // when the saved one cannot be made active (deleted meanwhile), Power
+    // saver is used, so the ECO scheme never stays active with nothing to
+    // return to. True when the ECO scheme is gone.
     bool Disable(int restoreMode);
     // Leaving ECO on start-up, exit and resume: the same as Disable.
     void Remove(int restoreMode);
