@@ -123,24 +123,39 @@ bool WellFormedInArea(const std::vector<char>& area) {
     return std::all_of(area.begin() + kReplySize, area.end(), [](char c) { return c == kMarker; });
 }
 
-// One request through the system's pipe client: the command zero-padded to
-// the 80-byte request area. `expected` is the reply text, or null when any
-// well-formed reply will do.
-Result CallClient(const std::string& command, const char* expected) {
+// The command zero-padded to the 80-byte request area, as the system sends it.
+std::vector<char> RequestArea(const std::string& command) {
     std::vector<char> request(kRequestSize, 0);
     std::memcpy(request.data(), command.data(), std::min(command.size(), kRequestSize - 1));
-    std::vector<char> area(kClientAreaSize, kMarker);
+    return request;
+}
+
+// Runs one call (a Windows call returning BOOL), timing it and sorting a
+// failure into busy and other by its last error.
+template <class Call>
+Result TimedCall(Call call) {
     Result r;
     const double start = g_clock.NowMs();
-    const BOOL ok = ZEL_CallNamePipe(request.data(), static_cast<DWORD>(request.size()), area.data(),
-                                     static_cast<DWORD>(area.size()));
+    const BOOL ok = call();
     r.ms = g_clock.NowMs() - start;
+    r.status = Result::Served;
     if (!ok) {
         r.error = GetLastError();
         r.status = IsBusyError(r.error) ? Result::Busy : Result::Failed;
-        return r;
     }
-    r.status = Result::Served;
+    return r;
+}
+
+// One request through the system's pipe client. `expected` is the reply
+// text, or null when any well-formed reply will do.
+Result CallClient(const std::string& command, const char* expected) {
+    std::vector<char> request = RequestArea(command);
+    std::vector<char> area(kClientAreaSize, kMarker);
+    Result r = TimedCall([&] {
+        return ZEL_CallNamePipe(request.data(), static_cast<DWORD>(request.size()), area.data(),
+                                static_cast<DWORD>(area.size()));
+    });
+    if (r.status != Result::Served) return r;
     r.malformed = !WellFormedInArea(area);
     if (!r.malformed && expected) r.wrong = std::strcmp(area.data(), expected) != 0;
     return r;
@@ -214,46 +229,27 @@ private:
     OVERLAPPED m_overlapped{};
 };
 
-Result OpenFailure(double start) {
-    Result r;
-    r.error = GetLastError();
-    r.status = IsBusyError(r.error) ? Result::Busy : Result::Failed;
-    r.ms = g_clock.NowMs() - start;
-    return r;
-}
-
 // Garbage bytes as one message over a raw handle; the reply must be the
 // well-formed malformed-request reply.
 Result SendGarbage(const std::vector<char>& message) {
-    const double start = g_clock.NowMs();
     RawPipe pipe;
-    if (!pipe.Open()) return OpenFailure(start);
     std::vector<char> reply;
-    Result r;
-    const bool ok = pipe.Exchange(message, reply);
-    r.ms = g_clock.NowMs() - start;
-    if (!ok) {
-        r.error = GetLastError();
-        // A reply longer than the read area is a malformed reply, not a failed call.
-        r.malformed = r.error == ERROR_MORE_DATA;
-        r.status = r.malformed ? Result::Served : Result::Failed;
-        return r;
+    Result r = TimedCall([&] { return pipe.Open() && pipe.Exchange(message, reply); });
+    // A reply longer than the read area is a malformed reply, not a failed call.
+    if (r.status == Result::Failed && r.error == ERROR_MORE_DATA) {
+        r.status = Result::Served;
+        r.malformed = true;
+    } else if (r.status == Result::Served) {
+        r.malformed = reply.size() != kReplySize || reply[kReplySize - 1] != 0;
+        if (!r.malformed) r.wrong = std::strcmp(reply.data(), harrowd::kMalformedReply) != 0;
     }
-    r.status = Result::Served;
-    r.malformed = reply.size() != kReplySize || reply[kReplySize - 1] != 0;
-    if (!r.malformed) r.wrong = std::strcmp(reply.data(), harrowd::kMalformedReply) != 0;
     return r;
 }
 
 // A client that connects and leaves without a request.
 Result ConnectAndLeave() {
-    const double start = g_clock.NowMs();
     RawPipe pipe;
-    if (!pipe.Open()) return OpenFailure(start);
-    Result r;
-    r.status = Result::Served;
-    r.ms = g_clock.NowMs() - start;
-    return r;
+    return TimedCall([&] { return pipe.Open(); });
 }
 
 // Random bytes of random length up to kGarbageMax: unterminated, terminated
@@ -344,22 +340,14 @@ int RunMix(long requests, int clients) {
 // One read through the platform's one-shot call, as the pipe client made it
 // before it learned to keep trying.
 Result CallOneShot(const char* command) {
-    std::vector<char> request(kRequestSize, 0);
-    std::memcpy(request.data(), command, std::min(std::strlen(command), kRequestSize - 1));
+    std::vector<char> request = RequestArea(command);
     std::vector<char> area(kClientAreaSize, kMarker);
     DWORD read = 0;
-    Result r;
-    const double start = g_clock.NowMs();
-    const BOOL ok = CallNamedPipeA(harrowd::kDefaultPipeName, request.data(), static_cast<DWORD>(request.size()),
-                                   area.data(), static_cast<DWORD>(area.size()), &read, NMPWAIT_USE_DEFAULT_WAIT);
-    r.ms = g_clock.NowMs() - start;
-    if (!ok) {
-        r.error = GetLastError();
-        r.status = IsBusyError(r.error) ? Result::Busy : Result::Failed;
-        return r;
-    }
-    r.status = Result::Served;
-    r.malformed = read != kReplySize || area[kReplySize - 1] != 0;
+    Result r = TimedCall([&] {
+        return CallNamedPipeA(harrowd::kDefaultPipeName, request.data(), static_cast<DWORD>(request.size()),
+                              area.data(), static_cast<DWORD>(area.size()), &read, NMPWAIT_USE_DEFAULT_WAIT);
+    });
+    if (r.status == Result::Served) r.malformed = read != kReplySize || area[kReplySize - 1] != 0;
     return r;
 }
 
