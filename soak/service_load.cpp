@@ -15,8 +15,8 @@
 //       K threads make N calls in total with the platform's one-shot
 //       CallNamedPipeA (open, one wait for a busy pipe, one more open), then
 //       N calls with the system's pipe client; prints the share served and
-//       the 99th percentile of a call's time for each, side by side. Exit
-//       code 0 unless a reply was malformed.
+//       the 99th percentile of a call's time for each, side by side, and the
+//       client's longest call. Exit code 0 unless a reply was malformed.
 //
 // A reply is well-formed when it is exactly 180 bytes with its last byte
 // zero (the service fills the rest of the area after its text with zeros).
@@ -362,6 +362,7 @@ int RunContention(long calls, int clients) {
     PrintMs("oneshot_p99_ms", Quantile(oneShot.ms, 0.99));
     std::printf("client_calls=%ld\nclient_served_share=%.4f\n", client.requests, share(client));
     PrintMs("client_p99_wait_ms", Quantile(client.ms, 0.99));
+    PrintMs("client_max_wait_ms", Quantile(client.ms, 1.0));
     std::printf("malformed=%ld\n", oneShot.malformed + client.malformed);
     return oneShot.malformed + client.malformed == 0 ? 0 : 1;
 }
