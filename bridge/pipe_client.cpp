@@ -15,6 +15,7 @@
 //   and never answers fails the call as a server that vanished does, instead
 //   of holding the caller (the tray program's user-interface thread) for ever.
 #include "Brindle.h"
+#include "pipe_timing.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ constexpr DWORD kReplyWaitMs = 5000;
 // contention is thus served within the bound the one-shot call had. The wait
 // is spread over several WaitNamedPipe calls, each given what is left of it,
 // so it is a number here rather than the pipe's own default.
-constexpr DWORD kBusyWaitMs = 1000;
+constexpr DWORD kBusyWaitMs = brindle::kPipeDefaultWaitMs;
 
 HANDLE OpenPipe() {
     return CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

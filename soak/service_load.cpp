@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "Brindle.h"
+#include "pipe_timing.h"
 #include "service_core.h"
 
 namespace {
@@ -49,7 +50,7 @@ constexpr char kMarker = static_cast<char>(0xA5);
 constexpr DWORD kClientAreaSize = 800;
 // Bounds of one raw exchange: the wait for a busy pipe (the service's
 // default wait) and the wait for the reply (as the pipe client's).
-constexpr DWORD kBusyWaitMs = 1000;
+constexpr DWORD kBusyWaitMs = brindle::kPipeDefaultWaitMs;
 constexpr DWORD kReplyWaitMs = 5000;
 // Garbage messages are up to this long: past the 80-byte request area and
 // past a 180-byte reply.
