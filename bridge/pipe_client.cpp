@@ -31,7 +31,8 @@ constexpr DWORD kReplyWaitMs = 5000;
 // one-shot call (NMPWAIT_USE_DEFAULT_WAIT) gets. A call served under
 // contention is thus served within the bound the one-shot call had. The wait
 // is spread over several WaitNamedPipe calls, each given what is left of it,
-// so it is a number here rather than the pipe's own default.
+// so the client needs the number the service gives its pipe rather than the
+// pipe's own default.
 constexpr DWORD kBusyWaitMs = brindle::kPipeDefaultWaitMs;
 
 HANDLE OpenPipe() {
@@ -80,10 +81,10 @@ HANDLE OpenPipeWithinWait() {
         if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) return pipe;
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) return INVALID_HANDLE_VALUE;  // still ERROR_PIPE_BUSY
-        // A wait of 0 would mean the pipe's default wait; what is left is at least 1 ms.
-        // The wait ends as soon as the instance is free again, and another
-        // waiting client may still take it first: then the open finds it busy
-        // and the loop waits again with what is left.
+        // What is left is at least 1 ms (a wait of 0 would mean the pipe's
+        // default). The wait ends as soon as the instance is free again;
+        // another waiting client may still take it first, and then the open
+        // finds it busy and the loop waits again with what is left.
         if (!WaitNamedPipeA(kPipeName, static_cast<DWORD>(deadline - now))) return INVALID_HANDLE_VALUE;
     }
 }
