@@ -388,6 +388,7 @@ void CVorlixDlg::Cleanup() {
     m_volume.reset();
     m_eco.reset();
     RemoveEcoScheme(kRestoreSavedScheme);
+    ForgetBrightness();
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

@@ -1,8 +1,10 @@
-// The main window's firmware event subscription: made at start, watched while
-// the program runs (the bridge's end message and a periodic check of its
-// connection) and made again, with growing waits, whenever it has ended, so
-// that a restart of Windows' WMI service does not leave the program deaf to
-// its hotkeys.
+// The main window's event subscriptions (firmware hotkeys through the
+// bridge, brightness changes of its own): made at start, watched while the
+// program runs (the bridge's end message and a periodic check of their
+// connections) and made again, with growing waits, whenever one has ended,
+// so that a restart of Windows' WMI service does not leave the program deaf
+// to its hotkeys.
+#include "brightness.h"
 #include "handles.h"
 #include "vorlix_dlg.h"
 
@@ -35,11 +37,16 @@ void CVorlixDlg::FollowRenewal(EventRenewal::Step step) {
 
 void CVorlixDlg::OnEventsCheckTimer() {
     if (m_eventRenewal.Pending()) return;
-    FollowRenewal(m_eventRenewal.Checked(m_bridge.WMIEventsAlive() != FALSE));
+    FollowRenewal(m_eventRenewal.Checked(m_bridge.WMIEventsAlive() != FALSE && BrightnessEventsAlive()));
 }
 
+// Only what has ended is made again: a standing subscription is not
+// replaced, so no event is lost in between.
 void CVorlixDlg::OnEventsRetryTimer() {
-    FollowRenewal(m_eventRenewal.Subscribed(SubscribeOnce(m_bridge, true)));
+    bool ok = true;
+    if (!m_bridge.WMIEventsAlive()) ok = SubscribeOnce(m_bridge, true);
+    if (!BrightnessEventsAlive()) ok = RenewBrightness(Hwnd()) == 0 && ok;
+    FollowRenewal(m_eventRenewal.Subscribed(ok));
 }
 
 }  // namespace vx

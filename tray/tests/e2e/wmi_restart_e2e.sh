@@ -4,7 +4,7 @@
 # ended, once silently), and the program hears the firmware's hotkeys again:
 # once connections are taken again, the next press reaches the program and
 # every press after it is handled exactly once (one activity-log group each,
-# the OSD up).
+# the OSD up), and a brightness change shows the level bar again.
 # Runs inside a Wine session (scripts/with-wine).
 # Usage: wmi_restart_e2e.sh BIN_DIR
 # Every wait is bounded; every process started here is ended by its own id.
@@ -43,6 +43,7 @@ T=$(osd taskbar); [ "$T" == none ] && T=34
 read -r pw ph <<<"$(size_of "$BIN/Image/ICON/WebCam_Enable.png")"
 WEBCAM_RECT=$(expected_rect 1 "$pw" "$ph")
 listed_webcam_osd() { listed "$WEBCAM_RECT"; }
+any_osd() { ! none_listed; }
 
 reg delete "$CORVANE_KEY" /f
 LOGFILE=$(activity_log_file)
@@ -92,6 +93,17 @@ for mode in status silent; do
   expect_eq "$mode: one event per press after the restart" "$(events)" $((base + 3))
   if until_true 5 listed_webcam_osd; then ok "$mode: the OSD shows the press"; else
     fail "$mode: the OSD shows the press"; fi
+
+  # The brightness keys are heard again too: the level bar comes up.
+  until_true 10 none_listed
+  bar=
+  for percent in 30 40 50 60 70; do
+    w "$BIN/emuctl.exe" brightness $percent >/dev/null
+    if until_true 3 any_osd; then bar=$percent; break; fi
+  done
+  if [ -n "$bar" ]; then ok "$mode: a brightness change shows the level bar"; else
+    fail "$mode: a brightness change shows the level bar"; fi
+  until_true 10 none_listed
 done
 
 stop_vorlix
