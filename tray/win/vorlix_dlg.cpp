@@ -24,8 +24,9 @@ namespace {
 // The power-source setting: data 0 mains, 1 battery.
 const GUID kAcDcPowerSource = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
 
-constexpr UINT_PTR kTimerIds[] = {kTimerHideMainWindow, kTimerOsdCentre,         kTimerOsdDevice,
-                                  kTimerOsdSecondDevice, kTimerVolumeSuppression, kTimerOsdLevelBar};
+constexpr UINT_PTR kTimerIds[] = {kTimerHideMainWindow,    kTimerOsdCentre,   kTimerOsdDevice,
+                                  kTimerOsdSecondDevice,   kTimerVolumeSuppression, kTimerOsdLevelBar,
+                                  kTimerEventsCheck,       kTimerEventsRetry};
 
 }  // namespace
 
@@ -104,6 +105,9 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     case WM_FIRMWARE_EVENT:
         result = OnFirmwareEvent(wParam, lParam);
         return true;
+    case WM_FIRMWARE_EVENTS_ENDED:
+        FollowRenewal(m_eventRenewal.Ended());
+        return true;
     case WM_PAINT:
         return OnPaintMinimised();
     case WM_QUERYDRAGICON:
@@ -129,13 +133,7 @@ BOOL CVorlixDlg::OnInitDialog() {
 
     // Firmware hotkey events arrive from now on as WM_FIRMWARE_EVENT.
     m_bridge.AddHWND(hwnd);
-    {
-        UniqueBstr query(SysAllocString(L"Select * from ZEL_Event"));
-        UniqueBstr nameSpace(SysAllocString(L"root\\wmi"));
-        UniqueBstr language(SysAllocString(L"WQL"));
-        char errorText[BRINDLE_TEXT_SIZE] = {};
-        m_bridge.ZELWMIEvent(query.Get(), errorText, nameSpace.Get(), language.Get());
-    }
+    SubscribeFirmwareEvents();
 
     InitCommonControls();
     m_language = SelectLanguageSection();
@@ -302,6 +300,13 @@ void CVorlixDlg::OnTimer(UINT_PTR id) {
         StopTimer(id);
         m_volumeSuppressed = 0;
         break;
+    case kTimerEventsCheck:
+        OnEventsCheckTimer();
+        break;
+    case kTimerEventsRetry:
+        StopTimer(id);
+        OnEventsRetryTimer();
+        break;
     default:
         break;
     }
@@ -383,6 +388,7 @@ void CVorlixDlg::Cleanup() {
     m_volume.reset();
     m_eco.reset();
     RemoveEcoScheme(kRestoreSavedScheme);
+    ForgetBrightness();
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

@@ -7,6 +7,7 @@
 #include "activity_log.h"
 #include "dialog_base.h"
 #include "eco_dlg.h"
+#include "event_renewal.h"
 #include "handles.h"
 #include "kb_hook_thread.h"
 #include "osd_window.h"
@@ -32,6 +33,8 @@ inline constexpr UINT_PTR kTimerOsdDevice = 906;
 inline constexpr UINT_PTR kTimerOsdSecondDevice = 907;
 inline constexpr UINT_PTR kTimerOsdLevelBar = 909;
 inline constexpr UINT_PTR kTimerVolumeSuppression = 908;  // 3000 ms after a resume
+inline constexpr UINT_PTR kTimerEventsCheck = 910;        // kEventsCheckPeriodMs, while the program runs
+inline constexpr UINT_PTR kTimerEventsRetry = 911;        // once, before the next subscription attempt
 
 inline constexpr char kMainWindowTitle[] = "Corvane";
 inline constexpr UINT kTrayIconId = 1;
@@ -84,6 +87,11 @@ private:
     LRESULT OnKbHookMessage(LPARAM keystroke);
     // Firmware hotkeys (vorlix_hotkeys.cpp).
     LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
+    // The firmware event subscription and its renewal (vorlix_events.cpp).
+    void SubscribeFirmwareEvents();
+    void FollowRenewal(EventRenewal::Step step);
+    void OnEventsCheckTimer();
+    void OnEventsRetryTimer();
     void ToggleTheaterMode();
     void ShowVolumeBar();
     void LoadKbHook();
@@ -138,8 +146,9 @@ private:
     CBrindle m_bridge;
     CVXActivityLog m_log;
 
-    // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909.
-    UINT_PTR m_timers[6] = {};
+    // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909, 910, 911.
+    UINT_PTR m_timers[8] = {};
+    EventRenewal m_eventRenewal;
 
     // Written by the volume message handler, read by the volume-key handler.
     // Also written by the volume watcher's binding, on an audio thread.
