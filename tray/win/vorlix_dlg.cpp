@@ -1,6 +1,7 @@
 #include "vorlix_dlg.h"
 
 #include "about_dlg.h"
+#include "announcements.h"
 #include "brightness.h"
 #include "device_commands.h"
 #include "device_commands_win.h"
@@ -313,7 +314,7 @@ CVXSysOSD* CVorlixDlg::OsdWindow(int kind) {
     return nullptr;
 }
 
-void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum) {
+void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum, int percent) {
     CVXSysOSD* osd = OsdWindow(kind);
     if (!osd) return;
     if (command != SW_SHOW) {
@@ -321,7 +322,10 @@ void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum
         return;
     }
     if (IsFullScreenForeground(Hwnd())) return;
-    osd->UpdateOSD({kind, level, code, maximum});
+    const SpokenResult spoken = SpokenResultFor(kind, code, level, maximum, percent);
+    std::string text = spoken.key ? ReadLanguageText(m_language, spoken.key) : std::string();
+    if (spoken.percent >= 0) text = FillPercent(text, spoken.percent);
+    osd->UpdateOSD({kind, level, code, maximum}, text, SectionCodePage(m_language.section));
     ShowWindow(osd->Hwnd(), SW_SHOWNOACTIVATE);
     // A timer already running starts again: the OSD stays up 2 s after the last request.
     StartTimer(OsdHideTimer(kind), kOsdHidePeriodMs);

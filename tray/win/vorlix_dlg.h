@@ -67,7 +67,9 @@ public:
     // The one OSD request: SW_SHOW shows the kind's picture and (re)starts its
     // two-second hide timer, any other command hides it. Ignored for an
     // unknown kind, and a show while a full-screen program is in front.
-    void ShowOSD(int command, int kind, int level, int code, int maximum);
+    // A picture shown is also announced in the language table's text;
+    // `percent` is the brightness bar's spoken level.
+    void ShowOSD(int command, int kind, int level, int code, int maximum, int percent = -1);
 
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
