@@ -79,7 +79,7 @@ private:
     void OnCommand(WPARAM wParam);
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event, LPARAM data);
-    void OnTrayIcon(LPARAM mouseMessage);
+    void OnTrayIcon(WPARAM wParam, LPARAM lParam);
     // Level bars (vorlix_levels.cpp): brightness, volume and the volume keys.
     LRESULT OnBrightnessNotify(WPARAM percent);
     LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
@@ -95,7 +95,8 @@ private:
 
     void AddTrayIcon();
     void RemoveTrayIcon();
-    void ShowTrayMenu();
+    // At the anchor the shell gave, or at the cursor.
+    void ShowTrayMenu(const POINT* anchor = nullptr);
     // Ends the program (closing an open about box and user-defined key dialog
     // first); WM_DESTROY cleans up.
     void Exit();
@@ -130,6 +131,10 @@ private:
     int m_savedBrightness = -1;
 
     NOTIFYICONDATAA m_trayIcon = {};
+    // The shell took the newer icon version: keyboard events, and the
+    // callback's newer layout.
+    bool m_trayVersion4 = false;
+    bool m_trayMenuOpen = false;
     LONG m_volumeSuppressed = 0;
     LONG m_skipNextBrightnessOsd = 0;
     HICON m_hIcon = nullptr;
