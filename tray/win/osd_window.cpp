@@ -283,6 +283,10 @@ void CVXSysOSD::UpdateOSD(const OSDRequest& request, const std::string& spoken, 
         KillTimer(Hwnd(), kTimerSpeak);
         return;
     }
+    // Until it is due the window has no name: a reader that looks at the
+    // window when it appears finds nothing to say, not the last result.
+    if (m_accessible) m_accessible->SetName({});
+    SetWindowTextW(Hwnd(), L"");
     m_speechCodePage = codePage;
     m_speech.Post(spoken, GetTickCount64());
     SetTimer(Hwnd(), kTimerSpeak, static_cast<UINT>(SpeechDebounce::kQuietMs), nullptr);
