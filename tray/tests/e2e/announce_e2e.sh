@@ -17,37 +17,12 @@ E2E_NAME=announce_e2e
 ROOT=$(cd "$(dirname "$0")/../../.." && pwd)
 source "$(dirname "$0")/e2e_lib.sh"
 
-cleanup() {
-  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started_pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-  done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+trap end_started EXIT
 
 # Messages of the main window (WM_USER + 107 and + 109).
 WM_VOLUME_NOTIFY=1131
 WM_BRIGHTNESS_NOTIFY=1133
 ROLE_ALERT=8
-
-HOST_PID=
-start_host() { # dir runner...: starts the dir's host through the runner (wine, or the Korean one)
-  local dir=$1; shift
-  "$@" "$dir/osd_host.exe" >/dev/null 2>&1 &
-  HOST_PID=$!
-  started_pids+=($HOST_PID)
-  probe wait-window 30000 >/dev/null && probe wait-hidden 10000
-}
-stop_host() {
-  [ -n "$HOST_PID" ] || return 0
-  probe exit >/dev/null
-  for _ in $(seq 100); do kill -0 "$HOST_PID" 2>/dev/null || break; sleep 0.1; done
-  kill "$HOST_PID" 2>/dev/null
-  until_true 10 sh -c "! wine '$BIN/tray_probe.exe' hwnd >/dev/null 2>&1"
-  HOST_PID=
-}
 
 HEARD=$WORK/heard.txt
 LISTEN_PID=
@@ -79,7 +54,7 @@ expect_said() { # text request...
 
 log "listener: $(pe_machine "$LISTENER_BIN/a11y_listen.exe"), program: $(pe_machine "$BIN/osd_host.exe")"
 start_listener || { fail "listener hooked"; echo "$passed passed, $failed failed"; exit 1; }
-if start_host "$BIN" wine; then ok "host with the program's main window started"; else
+if start_host "$BIN"; then ok "host with the program's main window started"; else
   fail "host with the program's main window started"; echo "$passed passed, $failed failed"; exit 1; fi
 
 # ---- every picture with its text (English)
@@ -149,7 +124,7 @@ mkdir -p "$COPY"
 cp "$BIN/osd_host.exe" "$BIN/Brindle.dll" "$COPY/"
 cp -r "$BIN/Image" "$BIN/StringTable" "$COPY/"
 rm "$COPY/Image/ICON/Wireless_Enable.png"
-if start_host "$COPY" wine; then
+if start_host "$COPY"; then
   expect_silent "missing picture: nothing said" osd show 1 -1 1 0
 else
   fail "host started from a folder with a picture missing"
