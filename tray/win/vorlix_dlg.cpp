@@ -1,10 +1,12 @@
 #include "vorlix_dlg.h"
 
 #include "about_dlg.h"
+#include "announcements.h"
 #include "brightness.h"
 #include "device_commands.h"
 #include "device_commands_win.h"
 #include "resource.h"
+#include "tray_callback.h"
 #include "tray_rules.h"
 #include "volume.h"
 
@@ -93,7 +95,7 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         result = TRUE;
         return true;
     case WM_TRAYICON:
-        OnTrayIcon(lParam);
+        OnTrayIcon(wParam, lParam);
         result = 1;
         return true;
     case WM_BRIGHTNESS_NOTIFY:
@@ -198,6 +200,10 @@ void CVorlixDlg::AddTrayIcon() {
     m_trayIcon.hIcon = m_hSmallIcon;
     lstrcpynA(m_trayIcon.szTip, kMainWindowTitle, sizeof m_trayIcon.szTip);
     Shell_NotifyIconA(NIM_ADD, &m_trayIcon);
+    // The newer version makes the shell report Enter, the menu key and
+    // Shift+F10 on the icon, so the menu opens from the keyboard too.
+    m_trayIcon.uVersion = NOTIFYICON_VERSION_4;
+    m_trayVersion4 = Shell_NotifyIconA(NIM_SETVERSION, &m_trayIcon) != FALSE;
 }
 
 void CVorlixDlg::RemoveTrayIcon() {
@@ -205,15 +211,20 @@ void CVorlixDlg::RemoveTrayIcon() {
     Shell_NotifyIconA(NIM_DELETE, &m_trayIcon);
 }
 
-void CVorlixDlg::OnTrayIcon(LPARAM mouseMessage) {
-    // Left clicks and double-clicks do nothing; the menu opens on right-button release.
-    if (mouseMessage == WM_RBUTTONUP) ShowTrayMenu();
+void CVorlixDlg::OnTrayIcon(WPARAM wParam, LPARAM lParam) {
+    // Left clicks and double-clicks do nothing; the menu opens once per right
+    // click and for the keyboard's requests. One menu at a time.
+    const TrayCallback callback = DecodeTrayCallback(m_trayVersion4, wParam, lParam);
+    if (!OpensTrayMenu(m_trayVersion4, callback.event) || m_trayMenuOpen) return;
+    const POINT anchor = {callback.x, callback.y};
+    ShowTrayMenu(callback.hasAnchor ? &anchor : nullptr);
 }
 
-void CVorlixDlg::ShowTrayMenu() {
+void CVorlixDlg::ShowTrayMenu(const POINT* anchor) {
     HWND hwnd = Hwnd();
     POINT cursor = {};
     GetCursorPos(&cursor);
+    if (anchor) cursor = *anchor;
     SetForegroundWindow(hwnd);
 
     UniqueMenu menu(CreatePopupMenu());
@@ -224,7 +235,9 @@ void CVorlixDlg::ShowTrayMenu() {
     for (int item : TrayMenuItems(m_userDefinePreset, storedPath))
         AppendMenuA(menu.Get(), MF_STRING, item, ReadLanguageText(m_language, MenuItemTextKey(item)).c_str());
 
+    m_trayMenuOpen = true;
     TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd, nullptr);
+    m_trayMenuOpen = false;
     // Lets the menu close properly when the user clicks elsewhere.
     PostMessageA(hwnd, WM_NULL, 0, 0);
 }
@@ -318,7 +331,7 @@ CVXSysOSD* CVorlixDlg::OsdWindow(int kind) {
     return nullptr;
 }
 
-void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum) {
+void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum, int percent) {
     CVXSysOSD* osd = OsdWindow(kind);
     if (!osd) return;
     if (command != SW_SHOW) {
@@ -326,7 +339,10 @@ void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum
         return;
     }
     if (IsFullScreenForeground(Hwnd())) return;
-    osd->UpdateOSD({kind, level, code, maximum});
+    const SpokenResult spoken = SpokenResultFor(kind, code, level, maximum, percent);
+    std::string text = spoken.key ? ReadLanguageText(m_language, spoken.key) : std::string();
+    if (spoken.percent >= 0) text = FillPercent(text, spoken.percent);
+    osd->UpdateOSD({kind, level, code, maximum}, text, SectionCodePage(m_language.section));
     ShowWindow(osd->Hwnd(), SW_SHOWNOACTIVATE);
     // A timer already running starts again: the OSD stays up 2 s after the last request.
     StartTimer(OsdHideTimer(kind), kOsdHidePeriodMs);

@@ -70,7 +70,9 @@ public:
     // The one OSD request: SW_SHOW shows the kind's picture and (re)starts its
     // two-second hide timer, any other command hides it. Ignored for an
     // unknown kind, and a show while a full-screen program is in front.
-    void ShowOSD(int command, int kind, int level, int code, int maximum);
+    // A picture shown is also announced in the language table's text;
+    // `percent` is the brightness bar's spoken level.
+    void ShowOSD(int command, int kind, int level, int code, int maximum, int percent = -1);
 
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -80,7 +82,7 @@ private:
     void OnCommand(WPARAM wParam);
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event, LPARAM data);
-    void OnTrayIcon(LPARAM mouseMessage);
+    void OnTrayIcon(WPARAM wParam, LPARAM lParam);
     // Level bars (vorlix_levels.cpp): brightness, volume and the volume keys.
     LRESULT OnBrightnessNotify(WPARAM percent);
     LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
@@ -101,7 +103,8 @@ private:
 
     void AddTrayIcon();
     void RemoveTrayIcon();
-    void ShowTrayMenu();
+    // At the anchor the shell gave, or at the cursor.
+    void ShowTrayMenu(const POINT* anchor = nullptr);
     // Ends the program (closing an open about box and user-defined key dialog
     // first); WM_DESTROY cleans up.
     void Exit();
@@ -136,6 +139,10 @@ private:
     int m_savedBrightness = -1;
 
     NOTIFYICONDATAA m_trayIcon = {};
+    // The shell took the newer icon version: keyboard events, and the
+    // callback's newer layout.
+    bool m_trayVersion4 = false;
+    bool m_trayMenuOpen = false;
     LONG m_volumeSuppressed = 0;
     LONG m_skipNextBrightnessOsd = 0;
     HICON m_hIcon = nullptr;
