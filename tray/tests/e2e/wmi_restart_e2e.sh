@@ -91,8 +91,12 @@ for mode in status silent; do
   until_true 10 events_are $((base + 3))
   sleep 1  # any second delivery would have landed by now
   expect_eq "$mode: one event per press after the restart" "$(events)" $((base + 3))
+  # A picture stays up 2 s after its press: look right after a press of its
+  # own, not after the wait above.
+  press
   if until_true 5 listed_webcam_osd; then ok "$mode: the OSD shows the press"; else
     fail "$mode: the OSD shows the press"; fi
+  until_true 10 events_are $((base + 4))
 
   # The brightness keys are heard again too: the level bar comes up.
   until_true 10 none_listed
