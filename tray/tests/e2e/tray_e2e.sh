@@ -21,15 +21,11 @@ PRODUCT_KEY='HKLM\SOFTWARE\ZEL\Corvane'
 
 cleanup() {
   timeout --kill-after=5 60 wine "$SERVICE_BIN/Harrowd.exe" -remove >/dev/null 2>&1
-  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started_pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-  done
+  end_started
   reg delete "$CORVANE_KEY" /f
   reg delete "$PRODUCT_KEY" /f
   rm -f "${LOGFILE:-/nonexistent}"
-  rm -rf "${LONGDIR:-/nonexistent}" "$WORK"
+  rm -rf "${LONGDIR:-/nonexistent}"
   w "$BIN/emuctl.exe" reset >/dev/null
 }
 trap cleanup EXIT

@@ -18,14 +18,9 @@ CORVANE_KEY='HKCU\Software\ZEL\Corvane'
 
 cleanup() {
   stop_vorlix >/dev/null 2>&1
-  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started_pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-  done
+  end_started
   reg delete "$CORVANE_KEY" /f
   rm -f "${LOGFILE:-/nonexistent}"
-  rm -rf "$WORK"
   w "$BIN/emuctl.exe" reset >/dev/null
 }
 trap cleanup EXIT
