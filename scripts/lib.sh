@@ -47,6 +47,23 @@ pe_machine() {
   od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' '
 }
 
+# The Wine loader of a Windows build's bitness: it runs the program in the
+# very process it starts (the default loader runs 64-bit programs through a
+# launcher), so $! of a program started with it is the program's own process.
+wine_loader() { # win64|win32
+  if [ "$1" == win64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
+}
+
+# The Unix process of a running Windows program, found by its file name
+# (case-insensitive) in the command lines; the first one when there are several.
+unix_pid_of() { # NAME.exe
+  local p
+  for p in /proc/[0-9]*; do
+    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -1 | grep -qiE "(^|[\\/])$1\$" && { echo "${p#/proc/}"; return 0; }
+  done
+  return 1
+}
+
 # Runs a command with a time limit, killing its whole process group on expiry.
 bounded() { timeout --kill-after=10 "$@"; }
 
