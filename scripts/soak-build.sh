@@ -99,6 +99,7 @@ setup() {
   SERVICE_PID=$(unix_pid_of Harrowd.exe)
   start_vorlix "$SUITE" || { fail "Vorlix starts"; return 1; }
   VX_WINPID=$(probe pid)
+  viewer_open || return 1
   log "service pid $SERVICE_WINPID (unix $SERVICE_PID), Vorlix pid $VX_WINPID (unix $VX_PID)"
 }
 
@@ -195,6 +196,151 @@ phase_tray_load() {
   TRAY_END=$(usage "$VX_WINPID" "$VX_PID")
   usage_rows tray "every tray load vs after its first burst" "$TRAY_BASE" "$TRAY_END"
 }
+# ---- Phase: the service stopped and started, then killed in the middle of
+# requests and started, while the tray program runs; a watch sends its
+# window a message every 200 ms, each waiting at most 5 s.
+harrowd() { w "$SERVICE_BIN/Harrowd.exe" "$@" >>"$WORK/service.log"; }
+theater_bit() { echo $(($(ec_get System1) >> 2 & 1)); }
+ms_now() { echo $(($(date +%s%N) / 1000000)); }
+# Waits for the service's pipe, then presses the theater key, whose flag the
+# tray program writes through the service, and waits for the flag to follow;
+# appends the milliseconds from "pipe back" to "flag written" to the file,
+# or "never" after 10 s.
+back_to_works() { # times-file
+  probe wait-pipe 30000 || { echo never >>"$1"; return; }
+  local t0 before
+  t0=$(ms_now)
+  before=$(theater_bit)
+  emuctl press theater >/dev/null
+  if until_true 10 sh -c "[ \$((\$(wine '$BIN/emuctl.exe' get System1 | tr -d '\r' | sed 's/.*=//') >> 2 & 1)) != $before ]"; then
+    echo $(($(ms_now) - t0)) >>"$1"
+  else
+    echo never >>"$1"
+  fi
+}
+outage_presses() { # the tray asks the service on 3G; every press is still logged
+  printf 'press 3g\npause 50\npress wireless\npause 50\npress 3g\n' >"$WORK/outage.txt"
+  local f; f=$(emuscript "$WORK/outage.txt")
+  PRESS_FAILED=$((PRESS_FAILED + ${f:-3}))
+  PRESSED[132]=$((${PRESSED[132]:-0} + 2)); PRESSED[95]=$((${PRESSED[95]:-0} + 1)); PRESSES=$((PRESSES + 3))
+}
+phase_service_faults() {
+  local cycles i requester pid times=$WORK/service-back-ms.txt groups0
+  cycles=$(count 20); [ "$cycles" -lt 2 ] && cycles=2
+  : >"$times"
+  groups0=$(log_groups)
+  timeout --kill-after=5 1800 wine "$DRIVE" watch '#32770' Corvane 200 5000 2>/dev/null | tr -d '\r' >"$WORK/watch.txt" &
+  local watcher=$!
+  started_pids+=($watcher)
+  for ((i = 0; i < cycles; i++)); do
+    harrowd -stop
+    outage_presses
+    harrowd -start
+    back_to_works "$times"
+  done
+  local killed=0
+  for ((i = 0; i < cycles; i++)); do
+    # A client sends requests back to back while the service is killed.
+    (while :; do timeout 30 wine "$BIN/zelcmd.exe" 'root\WMI:Q:ZEL_Device:Device:0' >/dev/null 2>&1; done) &
+    requester=$!
+    sleep 0.5  # lets requests flow (not a synchronisation)
+    pid=$(w "$USAGE" Harrowd.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')
+    [ -n "$pid" ] && w taskkill /f /pid "$pid" >/dev/null && killed=$((killed + 1))
+    outage_presses
+    kill "$requester" 2>/dev/null; wait "$requester" 2>/dev/null
+    until_true 10 sh -c "! wine '$USAGE' Harrowd.exe >/dev/null 2>&1"
+    harrowd -start
+    back_to_works "$times"
+  done
+  w "$DRIVE" stop >/dev/null
+  for _ in $(seq 100); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.1; done
+  local probes hangs missing maxms never worst median
+  read -r probes hangs missing maxms <<<"$(sed -E 's/probes=([0-9]+) answered=[0-9]+ hangs=([0-9]+) missing=([0-9]+) max_ms=([0-9]+)/\1 \2 \3 \4/' "$WORK/watch.txt")"
+  local what="service stopped+started ${cycles}x, killed amid requests+started ${cycles}x"
+  exact service-faults "$what" "service kills done (taskkill /f)" "$killed" "$cycles"
+  exact service-faults "$what" "tray window probes unanswered within 5 s (of ${probes:-0})" "${hangs:-none}" 0
+  exact service-faults "$what" "tray window gone during a probe" "${missing:-none}" 0
+  timing service-faults "$what" "longest tray window reply" "${maxms:-?} ms" "5000 ms"
+  never=$(grep -c never "$times")
+  exact service-faults "$what" "hotkey needing the service not working 10 s after it is back" "$never" 0
+  worst=$(grep -v never "$times" | sort -n | tail -1)
+  median=$(grep -v never "$times" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  timing service-faults "$what" "service back -> hotkey works (median, worst)" "${median:-?} ms, ${worst:-?} ms" "2000 ms"
+  # Three presses in each outage and the theater key after it, each cycle.
+  local expected=$((2 * cycles * 4)) got=$(($(log_groups) - groups0))
+  exact service-faults "$what" "presses of these cycles missing from the log" "$((got >= expected ? 0 : expected - got))" 0
+  vorlix_alive && n=0 || n=1
+  exact service-faults "$what" "Vorlix crashed or restarted" "$n" 0
+}
+
+# ---- The viewer: open for the whole run with the emulated battery (where
+# one can be presented: emulator/battery/with-battery.sh needs root) changing
+# level and charging state every 2.5 s inside its mount namespace; then
+# closed, and opened and closed again and again.
+BATTERY=$ROOT/emulator/battery/with-battery.sh
+viewer() { timeout --kill-after=5 60 wine "$BIN/viewer_probe.exe" "$@" >/dev/null 2>&1; }
+viewer_open() {
+  if "$BATTERY" 50 Discharging true 2>/dev/null; then
+    "$BATTERY" 50 Discharging "$VX_LOADER" "$BIN/Quillon.exe" /COMP_QN >/dev/null 2>&1 &
+    QL_PID=$!
+    HAVE_BATTERY=1
+  else
+    "$VX_LOADER" "$BIN/Quillon.exe" /COMP_QN >/dev/null 2>&1 &
+    QL_PID=$!
+    HAVE_BATTERY=0
+  fi
+  started_pids+=($QL_PID)
+  viewer wait 60000 || { fail "the viewer opens"; return 1; }
+  QL_WINPID=$(w "$USAGE" Quillon.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')
+  if [ $HAVE_BATTERY == 1 ]; then
+    (
+      n=0
+      while kill -0 "$QL_PID" 2>/dev/null; do
+        n=$((n + 1))
+        level=$((95 - (n * 7) % 91))
+        if [ $((n / 4 % 2)) == 1 ]; then st=Charging on=1; else st=Discharging on=0; fi
+        nsenter -t "$QL_PID" -m sh -c "d=/sys/class/power_supply; echo $((40000 * level)) >\$d/BAT0/charge_now;
+          echo $st >\$d/BAT0/status; echo $on >\$d/AC/online" 2>/dev/null
+        BATTERY_CHANGES=$n; echo "$n" >"$WORK/battery-changes.txt"
+        sleep 2.5  # the pace of the battery's changes
+      done
+    ) &
+    started_pids+=($!)
+  fi
+  sleep 6  # three of the viewer's 2-second refreshes before its reference values
+  VIEWER_BASE=$(usage "$QL_WINPID" "$QL_PID")
+}
+phase_viewer() {
+  local n cycles i failed=0 first last pid
+  kill -0 "$QL_PID" 2>/dev/null && [ -n "$(w "$USAGE" "$QL_WINPID")" ] && n=0 || n=1
+  local what="viewer open all run"
+  [ "$HAVE_BATTERY" == 1 ] && what="$what, battery changed $(cat "$WORK/battery-changes.txt" 2>/dev/null || echo 0)x" \
+    || what="$what (no battery here: Wine reports none)"
+  exact viewer "$what" "viewer crashed" "$n" 0
+  usage_rows viewer "$what: end vs after its first refreshes" "$VIEWER_BASE" "$(usage "$QL_WINPID" "$QL_PID")"
+  import -window root "$WORK/viewer-end.png" 2>/dev/null
+  viewer close 15000 || failed=$((failed + 1))
+  cycles=$(count 50); [ "$cycles" -lt 5 ] && cycles=5
+  for ((i = 0; i < cycles; i++)); do
+    "$VX_LOADER" "$BIN/Quillon.exe" /COMP_QN >/dev/null 2>&1 &
+    pid=$!
+    if viewer wait 60000; then
+      if [ $i == 0 ] || [ $i == $((cycles - 1)) ]; then
+        sleep 3  # one refresh or so before the measure, as for the first one
+        last=$(usage Quillon.exe "$pid")
+        [ $i == 0 ] && first=$last
+      fi
+      viewer close 15000 || failed=$((failed + 1))
+    else
+      failed=$((failed + 1))
+    fi
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$pid" 2>/dev/null
+  done
+  exact viewer "$cycles open/close cycles" "opens or closes that failed" "$failed" 0
+  usage_rows viewer "$cycles open/close cycles: last vs first instance" "$first" "$last"
+}
+
 emu_code() { # key name or code -> decimal code
   case $1 in
     touchpad) echo 8 ;; bluetooth) echo 86 ;; webcam) echo 87 ;; wireless) echo 95 ;; turbo) echo 96 ;;
@@ -202,7 +348,8 @@ emu_code() { # key name or code -> decimal code
   esac
 }
 
-PHASES=(setup phase_tray_load)
+# SOAK_PHASES picks phases by name (setup always runs first).
+PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults} phase_viewer)
 for phase in "${PHASES[@]}"; do
   log "phase $phase"
   "$phase" || { row "$phase" "the phase's set-up" "ran" "no" "yes" FAIL; [ "$phase" == setup ] && exit 1; }
