@@ -196,6 +196,23 @@ phase_tray_load() {
   TRAY_END=$(usage "$VX_WINPID" "$VX_PID")
   usage_rows tray "every tray load vs after its first burst" "$TRAY_BASE" "$TRAY_END"
 }
+# ---- A watch on the tray program's window: a message every 200 ms, each
+# waiting at most 5 s (soak_drive watch), for the length of a phase.
+watch_start() { # name
+  timeout --kill-after=5 1800 wine "$DRIVE" watch '#32770' Corvane 200 5000 2>/dev/null | tr -d '\r' >"$WORK/watch-$1.txt" &
+  WATCHER=$!
+  started_pids+=($WATCHER)
+}
+watch_rows() { # phase what name: ends the watch and adds its rows
+  local probes hangs missing maxms
+  w "$DRIVE" stop >/dev/null
+  for _ in $(seq 100); do kill -0 "$WATCHER" 2>/dev/null || break; sleep 0.1; done
+  read -r probes hangs missing maxms <<<"$(sed -E 's/probes=([0-9]+) answered=[0-9]+ hangs=([0-9]+) missing=([0-9]+) max_ms=([0-9]+)/\1 \2 \3 \4/' "$WORK/watch-$3.txt")"
+  exact "$1" "$2" "tray window probes unanswered within 5 s (of ${probes:-0})" "${hangs:-none}" 0
+  exact "$1" "$2" "tray window gone during a probe" "${missing:-none}" 0
+  timing "$1" "$2" "longest tray window reply" "${maxms:-?} ms" "5000 ms"
+}
+
 # ---- Phase: the service stopped and started, then killed in the middle of
 # requests and started, while the tray program runs; a watch sends its
 # window a message every 200 ms, each waiting at most 5 s.
@@ -229,9 +246,7 @@ phase_service_faults() {
   cycles=$(count 20); [ "$cycles" -lt 2 ] && cycles=2
   : >"$times"
   groups0=$(log_groups)
-  timeout --kill-after=5 1800 wine "$DRIVE" watch '#32770' Corvane 200 5000 2>/dev/null | tr -d '\r' >"$WORK/watch.txt" &
-  local watcher=$!
-  started_pids+=($watcher)
+  watch_start service
   for ((i = 0; i < cycles; i++)); do
     harrowd -stop
     outage_presses
@@ -252,15 +267,9 @@ phase_service_faults() {
     harrowd -start
     back_to_works "$times"
   done
-  w "$DRIVE" stop >/dev/null
-  for _ in $(seq 100); do kill -0 "$watcher" 2>/dev/null || break; sleep 0.1; done
-  local probes hangs missing maxms never worst median
-  read -r probes hangs missing maxms <<<"$(sed -E 's/probes=([0-9]+) answered=[0-9]+ hangs=([0-9]+) missing=([0-9]+) max_ms=([0-9]+)/\1 \2 \3 \4/' "$WORK/watch.txt")"
-  local what="service stopped+started ${cycles}x, killed amid requests+started ${cycles}x"
+  local what="service stopped+started ${cycles}x, killed amid requests+started ${cycles}x" never worst median
   exact service-faults "$what" "service kills done (taskkill /f)" "$killed" "$cycles"
-  exact service-faults "$what" "tray window probes unanswered within 5 s (of ${probes:-0})" "${hangs:-none}" 0
-  exact service-faults "$what" "tray window gone during a probe" "${missing:-none}" 0
-  timing service-faults "$what" "longest tray window reply" "${maxms:-?} ms" "5000 ms"
+  watch_rows service-faults "$what" service
   never=$(grep -c never "$times")
   exact service-faults "$what" "hotkey needing the service not working 10 s after it is back" "$never" 0
   worst=$(grep -v never "$times" | sort -n | tail -1)
@@ -341,6 +350,68 @@ phase_viewer() {
   usage_rows viewer "$cycles open/close cycles: last vs first instance" "$first" "$last"
 }
 
+# ---- Phase: file and device faults while the tray program runs.
+presses_logged() { # presses... : presses them, prints how many of them the log gained
+  local before n=$#
+  before=$(log_groups)
+  : >"$WORK/faults.txt"
+  for k in "$@"; do printf 'press %s\npause 300\n' "$k" >>"$WORK/faults.txt"; done
+  emuscript "$WORK/faults.txt" >/dev/null
+  until_true 10 groups_at_least $((before + n))
+  echo $(($(log_groups) - before))
+}
+osd_after_press() { # key: 1 when an OSD window is up within 5 s of the press
+  until_true 5 sh -c "[ -z \"\$(wine '$BIN/osd_probe.exe' windows 2>/dev/null | tr -d '\r' | awk '\$3 > 0')\" ]"
+  emuctl press "$1" >/dev/null
+  until_true 5 sh -c "wine '$BIN/osd_probe.exe' windows 2>/dev/null | tr -d '\r' | awk '\$3 > 0' | grep -q ." && echo 1 || echo 0
+}
+garbage() { head -c $((200 + RANDOM % 4000)) /dev/urandom >"$1"; }
+phase_file_faults() {
+  local n out
+  watch_start files
+  # The activity log held by another program for 4 s while keys are pressed.
+  timeout --kill-after=5 60 wine "$DRIVE" hold "$(winepath -w "$LOGFILE" 2>/dev/null)" 4000 2>&1 | tr -d '\r' >"$WORK/hold.txt" &
+  local holder=$!
+  until_true 10 grep -q = "$WORK/hold.txt"
+  local how; how=$(cat "$WORK/hold.txt")
+  n=$(presses_logged wireless bluetooth webcam)
+  wait "$holder"
+  row log-held "activity log held 4 s by another program ($how)" "of 3 presses during the hold, logged" "$n" "0..3 (lost as may be)" "$([ -n "$n" ] && echo pass || echo FAIL)"
+  exact log-held "activity log released" "of 3 presses after it, logged" "$(presses_logged wireless bluetooth webcam)" 3
+
+  # Pictures, the language table and the user-defined key's preset: removed,
+  # replaced with garbage, restored; keys pressed and the menu opened meanwhile.
+  cp -a "$SUITE/Image" "$WORK/Image.saved"; cp -a "$SUITE/StringTable" "$WORK/StringTable.saved"
+  rm -rf "$SUITE/Image" "$SUITE/StringTable"; rm -f "$SUITE/UserDefine.ini"
+  exact files "pictures, language table, preset removed" "of 4 presses, logged" "$(presses_logged wireless touchpad userdefined 3g)" 4
+  probe menu 5000 close >/dev/null
+  cp -a "$WORK/Image.saved" "$SUITE/Image"; cp -a "$WORK/StringTable.saved" "$SUITE/StringTable"
+  find "$SUITE/Image" "$SUITE/StringTable" -type f | while read -r f; do garbage "$f"; done
+  garbage "$SUITE/UserDefine.ini"
+  exact files "each replaced with garbage" "of 4 presses, logged" "$(presses_logged wireless touchpad userdefined 3g)" 4
+  probe menu 5000 close >/dev/null
+  probe about 100 >/dev/null 2>&1 && { probe dialog-cancel; probe wait-no-about 5000; }
+  rm -rf "$SUITE/Image" "$SUITE/StringTable"; rm -f "$SUITE/UserDefine.ini"
+  cp -a "$WORK/Image.saved" "$SUITE/Image"; cp -a "$WORK/StringTable.saved" "$SUITE/StringTable"
+  sleep 2.5  # the earlier pictures time out
+  exact files "restored" "OSD shown for the next wireless press" "$(osd_after_press wireless)" 1
+
+  # The audio device removed and added back.
+  emuctl audio-remove 0 >/dev/null
+  out=$(emuctl volume 0.4 2>&1)
+  exact audio "speakers removed" "of 2 presses, logged" "$(presses_logged theater theater)" 2
+  local dev; dev=$(emuctl audio-add render | awk '{ print $1 }')
+  emuctl audio-default "$dev" >/dev/null
+  sleep 1  # the program hears of the new default device (not a synchronisation)
+  until_true 5 sh -c "[ -z \"\$(wine '$BIN/osd_probe.exe' windows 2>/dev/null | tr -d '\r' | awk '\$3 > 0')\" ]"
+  emuctl volume 0.3 >/dev/null
+  until_true 5 sh -c "wine '$BIN/osd_probe.exe' windows 2>/dev/null | tr -d '\r' | awk '\$3 > 0' | grep -q ." && n=1 || n=0
+  exact audio "speakers added back as device $dev" "volume bar shown for a change on it" "$n" 1
+  watch_rows files "file and device faults" files
+  vorlix_alive && n=0 || n=1
+  exact files "after every file and device fault" "Vorlix crashed or restarted" "$n" 0
+}
+
 emu_code() { # key name or code -> decimal code
   case $1 in
     touchpad) echo 8 ;; bluetooth) echo 86 ;; webcam) echo 87 ;; wireless) echo 95 ;; turbo) echo 96 ;;
@@ -349,7 +420,7 @@ emu_code() { # key name or code -> decimal code
 }
 
 # SOAK_PHASES picks phases by name (setup always runs first).
-PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults} phase_viewer)
+PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_file_faults} phase_viewer)
 for phase in "${PHASES[@]}"; do
   log "phase $phase"
   "$phase" || { row "$phase" "the phase's set-up" "ran" "no" "yes" FAIL; [ "$phase" == setup ] && exit 1; }

@@ -9,6 +9,10 @@
 //                                       waiting at most LIMIT_MS) until "soak_drive stop";
 //                                       prints probes= answered= hangs= missing= max_ms=
 //   soak_drive stop                     ends a running watch
+//   soak_drive hold FILE MS             holds FILE for MS ms as a backup tool would: opened
+//                                       without sharing, or, where another program has it open
+//                                       (which refuses that), opened shared and locked whole;
+//                                       prints how (exclusive=1 or locked=1)
 // Broadcasts skip a window that does not answer within 5 seconds and count it.
 #include <windows.h>
 
@@ -96,10 +100,33 @@ int Watch(const char* cls, const char* title, DWORD periodMs, DWORD limitMs) {
     return 0;
 }
 
+int Hold(const char* path, DWORD ms) {
+    HANDLE f = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool exclusive = f != INVALID_HANDLE_VALUE;
+    bool locked = false;
+    if (!exclusive && GetLastError() == ERROR_SHARING_VIOLATION) {
+        f = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        OVERLAPPED whole = {};
+        locked = f != INVALID_HANDLE_VALUE &&
+                 LockFileEx(f, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole);
+    }
+    if (!exclusive && !locked) {
+        std::fprintf(stderr, "soak_drive: cannot hold %s (error %lu)\n", path, GetLastError());
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        return 1;
+    }
+    std::printf("exclusive=%d locked=%d\n", exclusive ? 1 : 0, locked ? 1 : 0);
+    std::fflush(stdout);
+    Sleep(ms);
+    CloseHandle(f);  // ends the lock too
+    return 0;
+}
+
 int Usage() {
     std::fprintf(stderr,
                  "usage: soak_drive power COUNT PAUSE_MS | taskbar COUNT PAUSE_MS |\n"
-                 "                  watch CLASS TITLE PERIOD_MS LIMIT_MS | stop\n");
+                 "                  watch CLASS TITLE PERIOD_MS LIMIT_MS | stop | hold FILE MS\n");
     return 2;
 }
 
@@ -112,6 +139,7 @@ int main(int argc, char** argv) {
     if ((!std::strcmp(cmd, "power") || !std::strcmp(cmd, "taskbar")) && argc == 4)
         return Repeat(static_cast<int>(num(2)), num(3), !std::strcmp(cmd, "power"));
     if (!std::strcmp(cmd, "watch") && argc == 6) return Watch(argv[2], argv[3], num(4), num(5));
+    if (!std::strcmp(cmd, "hold") && argc == 4) return Hold(argv[2], num(3));
     if (!std::strcmp(cmd, "stop") && argc == 2) {
         HANDLE stop = OpenEventA(EVENT_MODIFY_STATE, FALSE, kStopEvent);
         if (!stop) return 1;
