@@ -167,6 +167,7 @@ phase_tray_load() {
   press_bursts 1; volume_changes 50; brightness_changes 10; broadcasts power 2 20; broadcasts taskbar 1 50
   settle
   TRAY_BASE=$(usage "$VX_WINPID" "$VX_PID")
+  SERVICE_BASE=$(usage "$SERVICE_WINPID" "$SERVICE_PID")
   press_bursts $((bursts - 1))
   local secs=$((SECONDS - t0))
   volume_changes $((volumes - 50)); brightness_changes $((brights - 10))
@@ -195,6 +196,11 @@ phase_tray_load() {
   settle
   TRAY_END=$(usage "$VX_WINPID" "$VX_PID")
   usage_rows tray "every tray load vs after its first burst" "$TRAY_BASE" "$TRAY_END"
+  # The service answered the tray program's requests all along (3G reads, theater flag writes).
+  local h0 m0 h1 m1
+  read -r h0 _ _ m0 <<<"$SERVICE_BASE"; read -r h1 _ _ m1 <<<"$(usage "$SERVICE_WINPID" "$SERVICE_PID")"
+  growth service "the tray loads' requests: end vs after the first burst" "service handles" "$h0" "$h1" 16
+  growth service "the tray loads' requests: end vs after the first burst" "service private memory" "$m0" "$m1" 1024 kB
 }
 # ---- A watch on the tray program's window: a message every 200 ms, each
 # waiting at most 5 s (soak_drive watch), for the length of a phase.
@@ -412,6 +418,81 @@ phase_file_faults() {
   exact files "after every file and device fault" "Vorlix crashed or restarted" "$n" 0
 }
 
+# ---- Phase: the service under load from many clients (service_load.exe of
+# soak/): its resources after the first 1,000 requests and at the end, the
+# same process all along, and the one-shot calls' share under contention.
+field() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<<"$2"; }
+not_run() { # phase what why: a phase whose equipment this tree lacks
+  row "$1" "$2" "not run: $3" "-" "-" "not run"
+}
+phase_service_load() {
+  local load=$BIN/service_load.exe total first=1000 base end out winpid upid n
+  total=$(count 100000)
+  if [ ! -f "$load" ]; then not_run service-load "$total requests from 8 clients" "no service_load.exe in this build"; return 0; fi
+  winpid=$(w "$USAGE" Harrowd.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')
+  upid=$(unix_pid_of Harrowd.exe)
+  out=$(timeout --kill-after=5 1800 wine "$load" --requests "$first" --clients 8 2>&1 | tr -d '\r' | tee "$WORK/service-load-first.txt")
+  settle
+  base=$(usage "$winpid" "$upid")
+  out=$(timeout --kill-after=5 1800 wine "$load" --requests $((total - first)) --clients 8 2>&1 | tr -d '\r' | tee "$WORK/service-load.txt")
+  settle
+  end=$(usage "$winpid" "$upid")
+  local what="$total mixed requests from 8 clients"
+  exact service-load "$what" "malformed replies" "$(field malformed "$out")" 0
+  exact service-load "$what" "failed requests" "$(field failed "$out")" 0
+  exact service-load "$what" "busy replies" "$(field busy "$out")" 0
+  [ "$(w "$USAGE" Harrowd.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')" == "$winpid" ] && n=0 || n=1
+  exact service-load "$what" "service crashed (a new or no process)" "$n" 0
+  timing service-load "$what" "request time p50, p99, max" "$(field p50_ms "$out") ms, $(field p99_ms "$out") ms, $(field max_ms "$out") ms" "-"
+  local h0 m0 h1 m1
+  read -r h0 _ _ m0 <<<"$base"; read -r h1 _ _ m1 <<<"$end"
+  growth service-load "$what: end vs after the first $first" "service handles" "$h0" "$h1" 16
+  growth service-load "$what: end vs after the first $first" "service private memory" "$m0" "$m1" 1024 kB
+  out=$(timeout --kill-after=5 600 wine "$load" --one-shot-contention --calls "$(count 2000)" 2>&1 | tr -d '\r' | tee "$WORK/contention.txt")
+  timing contention "one-shot calls beside 8 busy clients" "served share: one-shot, clients; client p99 wait" \
+    "$(field oneshot_served_share "$out"), $(field client_served_share "$out"); $(field client_p99_wait_ms "$out") ms" "-"
+}
+
+# ---- Phase: Windows' WMI service restarted under the tray program (every
+# event subscription ended, with or without telling the sink, connections
+# refused for 1.5 s); the next hotkey after it is back must reach the OSD.
+emuctl_offers() { emuctl help 2>/dev/null | grep -q "$1"; }
+phase_wmi_restart() {
+  if ! emuctl_offers wmi-restart; then not_run wmi-restart "WMI service restarted, told and silent" "emuctl has no wmi-restart"; return 0; fi
+  local mode n t0
+  watch_start wmi
+  for mode in told silent; do
+    emuctl wmi-restart 1500 $([ $mode == silent ] && echo silent) >/dev/null
+    sleep 1.5  # the emulated WMI service is down this long
+    t0=$(ms_now)
+    local before; before=$(log_groups)
+    # The tray program subscribes again by itself, with back-off: the next
+    # hotkey is pressed until one is logged (each waits 2 s), at most 30 s.
+    n=0
+    until_true 30 sh -c "wine '$BIN/emuctl.exe' press wireless >/dev/null 2>&1; sleep 2; [ \$(LC_ALL=C grep -ac '[0-9]>> '\$'\\r''\$' '$LOGFILE') -gt $before ]" && n=1
+    exact wmi-restart "WMI service restarted ($mode), 1.5 s down" "a hotkey after it is back logged within 30 s" "$n" 1
+    timing wmi-restart "WMI service restarted ($mode), 1.5 s down" "WMI back -> hotkey logged" "$(($(ms_now) - t0)) ms" "-"
+    sleep 2.5
+    exact wmi-restart "WMI service restarted ($mode), 1.5 s down" "OSD shown for the next hotkey" "$(osd_after_press wireless)" 1
+  done
+  watch_rows wmi-restart "WMI service restarted twice" wmi
+}
+
+# ---- Phase: power-scheme calls made to fail several times in a row; the
+# ECO key is pressed through the failures, then once more after them.
+phase_power_failures() {
+  if ! emuctl_offers PowerFailCalls; then not_run power-fail "power-scheme calls failing 5x" "emuctl has no PowerFailCalls setting"; return 0; fi
+  emuctl setting PowerFailCalls 5 >/dev/null
+  local n
+  n=$(presses_logged eco eco eco)
+  exact power-fail "power-scheme calls failing 5x" "of 3 ECO presses during the failures, logged" "$n" 3
+  emuctl setting PowerFailCalls 0 >/dev/null
+  sleep 2.5
+  exact power-fail "failures over" "OSD shown for the next ECO press" "$(osd_after_press eco)" 1
+  vorlix_alive && n=0 || n=1
+  exact power-fail "after the power-scheme failures" "Vorlix crashed or restarted" "$n" 0
+}
+
 emu_code() { # key name or code -> decimal code
   case $1 in
     touchpad) echo 8 ;; bluetooth) echo 86 ;; webcam) echo 87 ;; wireless) echo 95 ;; turbo) echo 96 ;;
@@ -420,7 +501,7 @@ emu_code() { # key name or code -> decimal code
 }
 
 # SOAK_PHASES picks phases by name (setup always runs first).
-PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_file_faults} phase_viewer)
+PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_service_load phase_file_faults phase_wmi_restart phase_power_failures} phase_viewer)
 for phase in "${PHASES[@]}"; do
   log "phase $phase"
   "$phase" || { row "$phase" "the phase's set-up" "ran" "no" "yes" FAIL; [ "$phase" == setup ] && exit 1; }
