@@ -164,6 +164,7 @@ broadcasts() { # power|taskbar count pause_ms
 phase_tray_load() {
   local bursts volumes brights cycles restarts lost=0 dup=0 code got n t0=$SECONDS
   bursts=$(count 100) volumes=$(count 5000) brights=$(count 1000) cycles=$(count 200) restarts=$(count 100)
+  watch_start tray
   press_bursts 1; volume_changes 50; brightness_changes 10; broadcasts power 2 20; broadcasts taskbar 1 50
   settle
   TRAY_BASE=$(usage "$VX_WINPID" "$VX_PID")
@@ -193,6 +194,7 @@ phase_tray_load() {
   exact taskbar "after every tray load" "tray icon present" "$n" 1
   vorlix_alive && n=0 || n=1
   exact tray "after every tray load" "Vorlix crashed or restarted" "$n" 0
+  watch_rows tray "every tray load" tray
   settle
   TRAY_END=$(usage "$VX_WINPID" "$VX_PID")
   usage_rows tray "every tray load vs after its first burst" "$TRAY_BASE" "$TRAY_END"
