@@ -1,8 +1,13 @@
 // Client half of the command pipe: one request message out, one reply back.
 //
-// The exchange is the one-shot call of the platform (open, waiting once for
-// a busy pipe as long as the server's default time-out; message read mode;
-// one transaction; close), spelt out so that
+// The exchange is the one-shot call of the platform (open, waiting for a busy
+// pipe; message read mode; one transaction; close), spelt out so that
+// - a busy pipe is tried again and again while the wait lasts: the one-shot
+//   call waits once and opens once, and when several clients wait for the
+//   one instance only one of them wins it, so the others gave up with most
+//   of their wait unused; here a call ends unserved only when the whole wait,
+//   counted from its first attempt, is used up (and at once, as before, when
+//   there is no server at all);
 // - the pipe is opened with identification-level security: whoever owns the
 //   pipe name (a squatter while the service is down, say) may learn who
 //   calls, but cannot act as the caller;
@@ -10,6 +15,7 @@
 //   and never answers fails the call as a server that vanished does, instead
 //   of holding the caller (the tray program's user-interface thread) for ever.
 #include "Brindle.h"
+#include "pipe_timing.h"
 
 namespace {
 
@@ -19,6 +25,15 @@ constexpr char kPipeName[] = "\\\\.\\pipe\\simple";
 // a fraction of a second (its own steps are bounded well below one second);
 // this only ends waits on a server that does not answer at all.
 constexpr DWORD kReplyWaitMs = 5000;
+
+// How long a call may wait for a busy pipe, counted from its first attempt:
+// the default time-out the service gives its pipe, which is the wait the
+// one-shot call (NMPWAIT_USE_DEFAULT_WAIT) gets. A call served under
+// contention is thus served within the bound the one-shot call had. The wait
+// is spread over several WaitNamedPipe calls, each given what is left of it,
+// so the client needs the number the service gives its pipe rather than the
+// pipe's own default.
+constexpr DWORD kBusyWaitMs = brindle::kPipeDefaultWaitMs;
 
 HANDLE OpenPipe() {
     return CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -54,17 +69,31 @@ BOOL Transact(HANDLE pipe, void* request, DWORD requestSize, void* reply, DWORD 
     return ok;
 }
 
+// Opens the pipe, trying again while it is busy until kBusyWaitMs have passed
+// since the first attempt. On failure the last error is that of the step that
+// ended the attempts: ERROR_FILE_NOT_FOUND at once without a server,
+// ERROR_SEM_TIMEOUT when the wait ran out, ERROR_PIPE_BUSY when the instance
+// was taken by another client just as the wait ran out.
+HANDLE OpenPipeWithinWait() {
+    const ULONGLONG deadline = GetTickCount64() + kBusyWaitMs;
+    for (;;) {
+        HANDLE pipe = OpenPipe();
+        if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) return pipe;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return INVALID_HANDLE_VALUE;  // still ERROR_PIPE_BUSY
+        // What is left is at least 1 ms (a wait of 0 would mean the pipe's
+        // default). The wait ends as soon as the instance is free again;
+        // another waiting client may still take it first, and then the open
+        // finds it busy and the loop waits again with what is left.
+        if (!WaitNamedPipeA(kPipeName, static_cast<DWORD>(deadline - now))) return INVALID_HANDLE_VALUE;
+    }
+}
+
 }  // namespace
 
 BOOL ZEL_CallNamePipe(void* request, DWORD requestSize, void* reply, DWORD replySize) {
-    HANDLE pipe = OpenPipe();
-    if (pipe == INVALID_HANDLE_VALUE) {
-        if (GetLastError() != ERROR_PIPE_BUSY) return FALSE;
-        // Busy: wait as long as the server's default time-out, then try once more.
-        if (!WaitNamedPipeA(kPipeName, NMPWAIT_USE_DEFAULT_WAIT)) return FALSE;
-        pipe = OpenPipe();
-        if (pipe == INVALID_HANDLE_VALUE) return FALSE;
-    }
+    HANDLE pipe = OpenPipeWithinWait();
+    if (pipe == INVALID_HANDLE_VALUE) return FALSE;
     DWORD mode = PIPE_READMODE_MESSAGE;
     BOOL ok = SetNamedPipeHandleState(pipe, &mode, nullptr, nullptr);
     if (ok) ok = Transact(pipe, request, requestSize, reply, replySize);

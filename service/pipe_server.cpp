@@ -29,6 +29,7 @@
 #include <string>
 
 #include "Brindle.h"
+#include "pipe_timing.h"
 #include "service_control.h"
 #include "service_core.h"
 #include "win_handles.h"
@@ -40,7 +41,7 @@ namespace {
 // anonymous logons.
 constexpr char kPipeSecurity[] = "D:(D;OICI;GA;;;BG)(D;OICI;GA;;;AN)(A;OICI;GRGWGX;;;AU)(A;OICI;GA;;;BA)";
 // The wait a client gets when it asks for the pipe's default wait.
-constexpr DWORD kPipeDefaultTimeoutMs = 1000;
+constexpr DWORD kPipeDefaultTimeoutMs = brindle::kPipeDefaultWaitMs;
 // How long the request (read, and discarding an oversize rest) and then the
 // reply may each wait for the connected client. Genuine clients write and
 // read at once; the bound stays well below kPipeDefaultTimeoutMs so that a

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "failure_actions.h"
 #include "service_control.h"
 #include "service_core.h"
 #include "win_handles.h"
@@ -98,7 +99,14 @@ BOOL WINAPI ConsoleHandler(DWORD type) {
 void WINAPI ServiceEntry(DWORD argc, LPSTR* argv) {
     g_statusHandle = RegisterServiceCtrlHandlerA(kServiceName, ControlHandler);
     if (!g_statusHandle) return;
-    if (SetServiceState(SERVICE_START_PENDING, NO_ERROR, kStartWaitHintMs)) ServePipe(argc, argv);
+    if (SetServiceState(SERVICE_START_PENDING, NO_ERROR, kStartWaitHintMs)) {
+        // Installed by this program's install command or by the installer
+        // package, the service makes sure the manager restarts it after a
+        // crash. Without them it still serves, so a failure here is not one
+        // of its own and is not reported as such.
+        SetOwnFailureActions();
+        ServePipe(argc, argv);
+    }
     SetServiceState(SERVICE_STOPPED, g_lastError.load(), 0);
 }
 
@@ -146,6 +154,9 @@ void InstallService() {
         return;
     }
     std::printf(text::kInstalled, kServiceName);
+    // Also set by the service when it starts; set here so that a service
+    // installed and not started yet is restarted after a crash all the same.
+    SetFailureActions(service.Get());
     if (StartServiceA(service.Get(), 0, nullptr))
         std::printf(text::kStarted, kServiceName);
     else

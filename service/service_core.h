@@ -220,6 +220,37 @@ private:
     std::optional<ServiceState> m_state;
 };
 
+// ---- recovery -------------------------------------------------------------
+
+// What the service control manager does when the service ends without
+// reporting that it stopped, with the manager's values.
+enum class RecoveryAction : std::uint32_t { None = 0, Restart = 1 };
+
+struct FailureStep {
+    RecoveryAction action;
+    std::uint32_t delayMs;  // after the failure, before the action is taken
+};
+
+// The service's failure actions: the manager takes step n for the n-th
+// failure since the count was last reset, and the last step for every later
+// one; the count is reset after `resetPeriodSeconds` without a failure.
+struct FailurePolicy {
+    std::uint32_t resetPeriodSeconds;
+    FailureStep steps[4];
+};
+
+// Restarted a few seconds after each of its first three failures within a
+// day, so a crash costs the tray program's commands only a short gap; a
+// service that keeps failing after that is left stopped (its errors are in
+// the event log) rather than restarted for ever.
+inline constexpr FailurePolicy kFailurePolicy = {
+    24 * 60 * 60,
+    {{RecoveryAction::Restart, 5000},
+     {RecoveryAction::Restart, 5000},
+     {RecoveryAction::Restart, 5000},
+     {RecoveryAction::None, 0}},
+};
+
 // ---- error text -----------------------------------------------------------
 
 // The system's message for an error code as the console commands print it:

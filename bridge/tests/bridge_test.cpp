@@ -335,6 +335,7 @@ TEST(PipeClient, FailsAtOnceWithoutAServer) {
     char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
     char reply[800] = {};
     EXPECT_FALSE(ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 // The command pipe served once by a thread of the test: one request read,
@@ -685,6 +686,108 @@ TEST(PipeClient, AServerThatNeverAnswersFailsTheCallAsAVanishedOneDoes) {
     }
     EXPECT_FALSE(silent.ok);
     EXPECT_EQ(silent.error, vanished.error);
+}
+
+// The command pipe as the service makes it, one instance with a default wait
+// of one second, served by a thread of the test: every client gets one
+// 180-byte reply to its request, one client after another, until Stop.
+class OneInstanceServer {
+public:
+    OneInstanceServer()
+        : m_pipe(CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                  1, 1024, 1024, 1000, nullptr)) {
+        if (!Created()) return;
+        m_thread = std::thread([this] {
+            while (!m_stopping) {
+                if (ConnectNamedPipe(m_pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED) {
+                    char request[200];
+                    DWORD read = 0;
+                    if (ReadFile(m_pipe, request, sizeof request, &read, nullptr) && !m_stopping) {
+                        char answer[180] = {};
+                        std::strcpy(answer, kMalformed);
+                        DWORD written = 0;
+                        WriteFile(m_pipe, answer, sizeof answer, &written, nullptr);
+                        FlushFileBuffers(m_pipe);
+                    }
+                }
+                DisconnectNamedPipe(m_pipe);
+            }
+        });
+    }
+    ~OneInstanceServer() { Stop(); }
+    bool Created() const { return m_pipe != INVALID_HANDLE_VALUE; }
+    // Ends the serving thread (a client that connects and leaves wakes it) and closes the pipe.
+    void Stop() {
+        if (m_thread.joinable()) {
+            m_stopping = true;
+            for (;;) {
+                HANDLE client = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                if (client != INVALID_HANDLE_VALUE) {
+                    CloseHandle(client);
+                    break;
+                }
+                if (GetLastError() != ERROR_PIPE_BUSY || !WaitNamedPipeA(kPipeName, 5000)) break;
+            }
+            m_thread.join();
+        }
+        if (Created()) CloseHandle(m_pipe);
+        m_pipe = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE m_pipe;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+
+TEST(PipeClient, ClientsCallingAtOnceAreAllServedByOneInstance) {
+    // Eight clients call at once, again and again, as the tray program, the
+    // tool and the viewer may; the one instance serves one at a time. A
+    // client that loses the instance to another keeps trying while its wait
+    // lasts, and every exchange takes far less than that wait.
+    OneInstanceServer server;
+    if (!server.Created()) GTEST_SKIP() << "another program serves " << kPipeName << " in this prefix";
+    constexpr int kClients = 8;
+    constexpr int kCallsEach = 60;
+    std::atomic<int> served{0}, busy{0}, other{0};
+    std::atomic<DWORD> firstOther{0};
+    std::vector<std::thread> clients;
+    const ULONGLONG start = GetTickCount64();
+    for (int c = 0; c < kClients; ++c) {
+        clients.emplace_back([&] {
+            for (int i = 0; i < kCallsEach; ++i) {
+                char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+                char reply[800] = {};
+                if (ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply) && std::strcmp(reply, kMalformed) == 0) {
+                    ++served;
+                    continue;
+                }
+                const DWORD error = GetLastError();
+                if (error == ERROR_PIPE_BUSY || error == ERROR_SEM_TIMEOUT) {
+                    ++busy;
+                } else {
+                    DWORD none = 0;
+                    firstOther.compare_exchange_strong(none, error ? error : ~0u);
+                    ++other;
+                }
+            }
+        });
+    }
+    for (auto& t : clients) t.join();
+    std::printf("%d calls from %d clients in %llu ms: %d served, %d busy, %d other failures\n",
+                kClients * kCallsEach, kClients, GetTickCount64() - start, served.load(), busy.load(), other.load());
+    server.Stop();
+    EXPECT_EQ(busy.load(), 0);
+    EXPECT_EQ(other.load(), 0) << "first error " << firstOther.load();
+    EXPECT_EQ(served.load(), kClients * kCallsEach);
+
+    // The server gone, a call fails at once with the absent pipe's error.
+    char request[80] = R"(root\WMI:Q:ZEL_Device:Device:0)";
+    char reply[800] = {};
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_FALSE(ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    std::printf("absent server: failed after %llu ms\n", GetTickCount64() - before);
 }
 
 // --- a scripted WMI stand-in ------------------------------------------------------------

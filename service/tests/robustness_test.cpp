@@ -5,10 +5,13 @@
 // been 180 bytes with a terminated text, and its private memory must not
 // have grown beyond a small bound.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <random>
@@ -16,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "Brindle.h"
+#include "service_core.h"
 #include "service_test_support.h"
 
 using namespace harrowd_test;
@@ -203,4 +208,175 @@ TEST(Robustness, ConcurrentRandomRequests) {
         EXPECT_EQ(reply.Text(), reference[command]) << command;
     }
     ASSERT_EQ(WaitForSingleObject(server.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the server ended";
+}
+
+namespace {
+
+// Every thread of a process suspended for the object's lifetime (or until
+// Thaw): a server that has stopped answering while its pipe stays open and
+// keeps accepting connections, as a busy or hung service does.
+class FrozenProcess {
+public:
+    explicit FrozenProcess(DWORD processId) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return;
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+            if (entry.th32OwnerProcessID != processId) continue;
+            HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+            if (!thread) continue;
+            if (SuspendThread(thread) != static_cast<DWORD>(-1))
+                m_threads.push_back(thread);
+            else
+                CloseHandle(thread);
+        }
+        CloseHandle(snapshot);
+    }
+    ~FrozenProcess() { Thaw(); }
+    FrozenProcess(const FrozenProcess&) = delete;
+    FrozenProcess& operator=(const FrozenProcess&) = delete;
+    bool Frozen() const { return !m_threads.empty(); }
+    void Thaw() {
+        for (HANDLE thread : m_threads) {
+            ResumeThread(thread);
+            CloseHandle(thread);
+        }
+        m_threads.clear();
+    }
+
+private:
+    std::vector<HANDLE> m_threads;
+};
+
+// Waits until a client holds the pipe's only instance (no instance listens
+// any more); false when none does within kDeadlineMs.
+bool WaitUntilInstanceTaken(const std::string& pipeName) {
+    const ULONGLONG deadline = GetTickCount64() + kDeadlineMs;
+    while (GetTickCount64() < deadline) {
+        if (!WaitNamedPipeA(pipeName.c_str(), 1) && GetLastError() == ERROR_SEM_TIMEOUT) return true;
+        Sleep(5);
+    }
+    return false;
+}
+
+// A program beside the test, started and left running; ended by force with the object.
+class ChildProgram {
+public:
+    ChildProgram(const char* fileName, const std::string& arguments) {
+        std::string line = "\"" + BesideTest(fileName) + "\" " + arguments;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                            &startup, &m_process))
+            m_process = PROCESS_INFORMATION{};
+    }
+    ~ChildProgram() {
+        if (!m_process.hProcess) return;
+        Kill();
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    ChildProgram(const ChildProgram&) = delete;
+    ChildProgram& operator=(const ChildProgram&) = delete;
+    bool Started() const { return m_process.hProcess != nullptr; }
+    // Ends the program by force, as "taskkill /f" does, and waits until it is gone.
+    bool Kill() {
+        TerminateProcess(m_process.hProcess, 1);
+        return WaitForSingleObject(m_process.hProcess, kDeadlineMs) == WAIT_OBJECT_0;
+    }
+
+private:
+    PROCESS_INFORMATION m_process{};
+};
+
+// The service's own pipe name: the system's pipe client knows no other. Skips
+// when something else serves it in this prefix.
+bool CommandPipeFree() {
+    return !WaitNamedPipeA(harrowd::kDefaultPipeName, 1) && GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+constexpr char kBiosRead[] = "root\\CIMV2:Q:Win32_BIOS:SMBIOSBIOSVersion:0";
+
+}  // namespace
+
+TEST(Robustness, ClientsKilledMidRequestLeaveTheServerServing) {
+    if (!CommandPipeFree()) GTEST_SKIP() << "something serves the command pipe in this prefix";
+    DebugServer server(harrowd::kDefaultPipeName);
+    ASSERT_TRUE(server.WaitReady()) << server.Output();
+    const Exchange reference = CallCommandUntilServed(server.PipeName(), kBiosRead);
+    ASSERT_TRUE(reference.WellFormedReply());
+
+    for (int round = 0; round < 5; ++round) {
+        {
+            // The server stops answering; a client program connects and sends
+            // its request, and is ended by force while it waits for the reply.
+            // Thawed, the server reads a request whose sender is gone and
+            // writes its reply into a broken pipe.
+            FrozenProcess frozen(server.ProcessId());
+            ASSERT_TRUE(frozen.Frozen()) << "round " << round;
+            ChildProgram client("bridge_cmd.exe", std::string("-pipe ") + kBiosRead);
+            ASSERT_TRUE(client.Started()) << "round " << round;
+            ASSERT_TRUE(WaitUntilInstanceTaken(server.PipeName())) << "round " << round;
+            ASSERT_TRUE(client.Kill()) << "round " << round;
+        }
+        const Exchange next = CallCommandUntilServed(server.PipeName(), kBiosRead);
+        ASSERT_TRUE(next.WellFormedReply()) << "round " << round << ": next client not served, error " << next.error;
+        EXPECT_EQ(next.Text(), reference.Text()) << "round " << round;
+    }
+    EXPECT_EQ(WaitForSingleObject(server.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the server ended";
+}
+
+TEST(Robustness, ServerKilledMidRequestFailsItsCallersAtOnce) {
+    if (!CommandPipeFree()) GTEST_SKIP() << "something serves the command pipe in this prefix";
+    DebugServer server(harrowd::kDefaultPipeName);
+    ASSERT_TRUE(server.WaitReady()) << server.Output();
+
+    // One caller has sent its request and waits for the reply, a second waits
+    // for the busy pipe, when the server is ended by force.
+    struct Caller {
+        std::atomic<bool> done{false};
+        BOOL ok = TRUE;
+        DWORD error = 0;
+        ULONGLONG returnedAt = 0;
+        std::thread thread;
+    };
+    Caller callers[2];
+    const auto call = [](Caller& caller) {
+        char request[80] = {};
+        std::strcpy(request, kBiosRead);
+        char reply[800] = {};
+        caller.ok = ZEL_CallNamePipe(request, sizeof request, reply, sizeof reply);
+        caller.error = GetLastError();
+        caller.returnedAt = GetTickCount64();
+        caller.done = true;
+    };
+    FrozenProcess frozen(server.ProcessId());
+    ASSERT_TRUE(frozen.Frozen());
+    callers[0].thread = std::thread(call, std::ref(callers[0]));
+    ASSERT_TRUE(WaitUntilInstanceTaken(server.PipeName()));
+    callers[1].thread = std::thread(call, std::ref(callers[1]));
+    const ULONGLONG killedAt = GetTickCount64();
+    ASSERT_TRUE(TerminateProcess(server.Process(), 1));
+    ASSERT_EQ(WaitForSingleObject(server.Process(), kDeadlineMs), static_cast<DWORD>(WAIT_OBJECT_0));
+
+    // A caller still waiting at the guard's end counts as hung; their own
+    // bounds (the busy wait, the reply wait) are far shorter.
+    constexpr DWORD kHangGuardMs = 30000;
+    const ULONGLONG guard = GetTickCount64() + kHangGuardMs;
+    while (!(callers[0].done && callers[1].done) && GetTickCount64() < guard) Sleep(10);
+    const bool returned[2] = {callers[0].done, callers[1].done};
+    frozen.Thaw();
+    for (Caller& caller : callers) caller.thread.join();  // the server is gone: nothing holds them any more
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(returned[i]) << "caller " << i << " still waited " << kHangGuardMs << " ms after the kill";
+        std::printf("caller %d: error %lu, %llu ms after the kill\n", i, callers[i].error,
+                    callers[i].returnedAt - killedAt);
+        EXPECT_FALSE(callers[i].ok) << "caller " << i;
+    }
+    // Mid-request: the connection broke. Waiting: there is no server any more.
+    EXPECT_EQ(callers[0].error, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+    EXPECT_TRUE(callers[1].error == ERROR_FILE_NOT_FOUND || callers[1].error == ERROR_SEM_TIMEOUT ||
+                callers[1].error == ERROR_PIPE_BUSY)
+        << callers[1].error;
 }

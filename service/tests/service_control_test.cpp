@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Brindle.h"
+#include "failure_actions.h"
 #include "service_core.h"
 #include "service_test_support.h"
 
@@ -187,4 +188,78 @@ TEST_F(ServiceControl, APipeTakenByAnotherProgramStopsTheService) {
     // The failure was logged; its code is the service's exit code.
     EXPECT_NE(status.dwWin32ExitCode, 0u);
     CloseHandle(squatter);
+}
+
+namespace {
+
+// What one configuration call was given, copied while it was made.
+struct RecordedFailureActions {
+    int calls = 0;
+    SC_HANDLE service = nullptr;
+    DWORD level = 0;
+    DWORD resetPeriod = 0;
+    bool rebootMessage = true;
+    bool command = true;
+    std::vector<SC_ACTION> actions;
+};
+RecordedFailureActions g_recorded;
+
+BOOL WINAPI RecordFailureActions(SC_HANDLE service, DWORD level, LPVOID info) {
+    ++g_recorded.calls;
+    g_recorded.service = service;
+    g_recorded.level = level;
+    if (level == SERVICE_CONFIG_FAILURE_ACTIONS && info) {
+        const auto* actions = static_cast<const SERVICE_FAILURE_ACTIONSA*>(info);
+        g_recorded.resetPeriod = actions->dwResetPeriod;
+        g_recorded.rebootMessage = actions->lpRebootMsg != nullptr;
+        g_recorded.command = actions->lpCommand != nullptr;
+        g_recorded.actions.assign(actions->lpsaActions, actions->lpsaActions + actions->cActions);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(ServiceControl, FailureActionsRestartTheServiceAFewTimesADay) {
+    Harrowd("-install");
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(WaitForServiceState(SERVICE_RUNNING, status));
+
+    // The call the install command and the starting service make, observed.
+    g_recorded = {};
+    ASSERT_TRUE(harrowd::SetOwnFailureActions(RecordFailureActions));
+    EXPECT_EQ(g_recorded.calls, 1);
+    EXPECT_NE(g_recorded.service, nullptr);
+    EXPECT_EQ(g_recorded.level, static_cast<DWORD>(SERVICE_CONFIG_FAILURE_ACTIONS));
+    EXPECT_EQ(g_recorded.resetPeriod, 86400u);
+    EXPECT_FALSE(g_recorded.rebootMessage);
+    EXPECT_FALSE(g_recorded.command);
+    const std::vector<std::pair<SC_ACTION_TYPE, DWORD>> expected = {
+        {SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 5000}, {SC_ACTION_NONE, 0}};
+    ASSERT_EQ(g_recorded.actions.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(g_recorded.actions[i].Type, expected[i].first) << "action " << i;
+        EXPECT_EQ(g_recorded.actions[i].Delay, expected[i].second) << "action " << i;
+    }
+
+    // The same call made for real on the installed service is accepted.
+    ASSERT_TRUE(harrowd::SetOwnFailureActions()) << GetLastError();
+
+    // What the service manager reports back (printed: not every manager keeps them).
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    ASSERT_TRUE(manager);
+    SC_HANDLE service = OpenServiceA(manager, "Zelmont CVN", SERVICE_QUERY_CONFIG);
+    ASSERT_TRUE(service);
+    std::vector<char> buffer(8192);
+    DWORD needed = 0;
+    if (QueryServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, reinterpret_cast<BYTE*>(buffer.data()),
+                             static_cast<DWORD>(buffer.size()), &needed)) {
+        const auto* stored = reinterpret_cast<const SERVICE_FAILURE_ACTIONSA*>(buffer.data());
+        std::printf("the service manager reports reset period %lu s, %lu actions\n", stored->dwResetPeriod,
+                    stored->cActions);
+    } else {
+        std::printf("the service manager reports no failure actions (error %lu)\n", GetLastError());
+    }
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
 }

@@ -472,3 +472,33 @@ TEST(ErrorText, EventLogHeadingIsBounded) {
     EXPECT_EQ(EventLogHeading("Zelmont CVN", 5), "Zelmont CVN error: 5");
     EXPECT_EQ(EventLogHeading(std::string(300, 'n'), 5).size(), 115u);
 }
+
+// The step the service control manager takes for the n-th failure within the
+// reset period: step n, the last step for any later failure.
+static harrowd::FailureStep StepForFailure(const harrowd::FailurePolicy& policy, std::size_t n) {
+    const std::size_t count = std::size(policy.steps);
+    return policy.steps[(n < count ? n : count) - 1];
+}
+
+TEST(Recovery, RestartedAfterAFewSecondsAFewTimesADay) {
+    using harrowd::RecoveryAction;
+    const harrowd::FailurePolicy& policy = harrowd::kFailurePolicy;
+    EXPECT_EQ(policy.resetPeriodSeconds, 86400u);
+    const struct {
+        std::size_t failure;
+        RecoveryAction action;
+    } cases[] = {
+        {1, RecoveryAction::Restart}, {2, RecoveryAction::Restart}, {3, RecoveryAction::Restart},
+        {4, RecoveryAction::None},    {5, RecoveryAction::None},    {100, RecoveryAction::None},
+    };
+    for (const auto& c : cases) {
+        const harrowd::FailureStep step = StepForFailure(policy, c.failure);
+        EXPECT_EQ(step.action, c.action) << "failure " << c.failure;
+        if (step.action == RecoveryAction::Restart) {
+            // Long enough for a crashed process to be gone and its pipe freed,
+            // short enough that the tray program's next command finds it back.
+            EXPECT_GE(step.delayMs, 1000u) << "failure " << c.failure;
+            EXPECT_LE(step.delayMs, 10000u) << "failure " << c.failure;
+        }
+    }
+}
