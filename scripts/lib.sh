@@ -55,11 +55,14 @@ wine_loader() { # win64|win32
 }
 
 # The Unix process of a running Windows program, found by its file name
-# (case-insensitive) in the command lines; the first one when there are several.
+# (case-insensitive): the process whose command line starts with it and
+# which maps that file (a 64-bit program started by the default loader also
+# has a launcher process of the same command line, which does not map it).
 unix_pid_of() { # NAME.exe
   local p
   for p in /proc/[0-9]*; do
-    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -1 | grep -qiE "(^|[\\/])$1\$" && { echo "${p#/proc/}"; return 0; }
+    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -1 | grep -qiE "(^|[\\/])$1\$" || continue
+    grep -qiE "/$1\$" "$p/maps" 2>/dev/null && { echo "${p#/proc/}"; return 0; }
   done
   return 1
 }

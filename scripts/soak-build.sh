@@ -82,6 +82,16 @@ log_groups_by_code() {
 groups_at_least() { [ "$(LC_ALL=C grep -ac '[0-9]>> '$'\r''$' "$LOGFILE" 2>/dev/null)" -ge "$1" ]; }
 log_groups() { log_groups_by_code | awk '{ n += $2 } END { print n + 0 }'; }
 
+# ---- Wine's own server for this prefix: a run where it ended and a new one
+# started has lost every program it started, whatever the suite did.
+wine_server_pid() {
+  local p
+  for p in /proc/[0-9]*; do
+    case $(cat "$p/comm" 2>/dev/null) in wineserver*) ;; *) continue ;; esac
+    { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "${p#/proc/}"; return 0; }
+  done
+}
+
 # ---- The suite started and ended.
 vorlix_alive() { kill -0 "$VX_PID" 2>/dev/null && [ "$(probe pid)" == "$VX_WINPID" ]; }
 setup() {
@@ -94,13 +104,13 @@ setup() {
   reg add "$USERDEF_KEY" /v UserDefineFileName /d ud_target.exe /f
   LOGFILE=$(activity_log_file)
   rm -f "$LOGFILE"
+  SERVER_PID=$(wine_server_pid)
   install_service || return 1
   SERVICE_WINPID=$(w "$USAGE" Harrowd.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')
-  SERVICE_PID=$(unix_pid_of Harrowd.exe)
   start_vorlix "$SUITE" || { fail "Vorlix starts"; return 1; }
   VX_WINPID=$(probe pid)
   viewer_open || return 1
-  log "service pid $SERVICE_WINPID (unix $SERVICE_PID), Vorlix pid $VX_WINPID (unix $VX_PID)"
+  log "service pid $SERVICE_WINPID (unix $(unix_pid_of Harrowd.exe)), Vorlix pid $VX_WINPID (unix $VX_PID)"
 }
 
 teardown() {
@@ -168,7 +178,7 @@ phase_tray_load() {
   press_bursts 1; volume_changes 50; brightness_changes 10; broadcasts power 2 20; broadcasts taskbar 1 50
   settle
   TRAY_BASE=$(usage "$VX_WINPID" "$VX_PID")
-  SERVICE_BASE=$(usage "$SERVICE_WINPID" "$SERVICE_PID")
+  SERVICE_BASE=$(usage "$SERVICE_WINPID" "$(unix_pid_of Harrowd.exe)")
   press_bursts $((bursts - 1))
   local secs=$((SECONDS - t0))
   volume_changes $((volumes - 50)); brightness_changes $((brights - 10))
@@ -200,7 +210,7 @@ phase_tray_load() {
   usage_rows tray "every tray load vs after its first burst" "$TRAY_BASE" "$TRAY_END"
   # The service answered the tray program's requests all along (3G reads, theater flag writes).
   local h0 m0 h1 m1
-  read -r h0 _ _ m0 <<<"$SERVICE_BASE"; read -r h1 _ _ m1 <<<"$(usage "$SERVICE_WINPID" "$SERVICE_PID")"
+  read -r h0 _ _ m0 <<<"$SERVICE_BASE"; read -r h1 _ _ m1 <<<"$(usage "$SERVICE_WINPID" "$(unix_pid_of Harrowd.exe)")"
   growth service "the tray loads' requests: end vs after the first burst" "service handles" "$h0" "$h1" 16
   growth service "the tray loads' requests: end vs after the first burst" "service private memory" "$m0" "$m1" 1024 kB
 }
@@ -442,6 +452,7 @@ phase_service_load() {
   local what="$total mixed requests from 8 clients"
   exact service-load "$what" "malformed replies" "$(field malformed "$out")" 0
   exact service-load "$what" "failed requests" "$(field failed "$out")" 0
+  exact service-load "$what" "wrong replies" "$(field wrong "$out")" 0
   exact service-load "$what" "busy replies" "$(field busy "$out")" 0
   [ "$(w "$USAGE" Harrowd.exe | sed -n 's/^pid=\([0-9]*\).*/\1/p')" == "$winpid" ] && n=0 || n=1
   exact service-load "$what" "service crashed (a new or no process)" "$n" 0
@@ -502,10 +513,15 @@ emu_code() { # key name or code -> decimal code
   esac
 }
 
+wine_server_row() {
+  local now; now=$(wine_server_pid)
+  [ -n "$now" ] && [ "$now" == "$SERVER_PID" ] && n=0 || n=1
+  exact wine "the whole run" "Wine's server ended and restarted ($SERVER_PID -> ${now:-none})" "$n" 0
+}
 # SOAK_PHASES picks phases by name (setup always runs first).
-PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_service_load phase_file_faults phase_wmi_restart phase_power_failures} phase_viewer)
+PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_service_load phase_file_faults phase_wmi_restart phase_power_failures} phase_viewer wine_server_row)
 for phase in "${PHASES[@]}"; do
-  log "phase $phase"
+  log "phase $phase (Wine's server: $(wine_server_pid))"
   "$phase" || { row "$phase" "the phase's set-up" "ran" "no" "yes" FAIL; [ "$phase" == setup ] && exit 1; }
 done
 exit 0
