@@ -15,6 +15,14 @@
 // wParam = event code (bits 0-7 of ZELEvt), lParam = flag byte (bits 8-15).
 #define WM_FIRMWARE_EVENT 0x4040
 
+// Posted to the event window when a firmware event subscription made for it
+// ended without the bridge cancelling it (the WMI service stopped or
+// restarted): wParam = 0, lParam = the failure the subscription completed
+// with (an HRESULT, e.g. WBEM_E_SHUTTING_DOWN). No WM_FIRMWARE_EVENT comes
+// from that subscription afterwards. A window that ignores this message
+// behaves as before; one that wants events again calls RenewWMIEvent.
+#define WM_FIRMWARE_EVENTS_ENDED 0x4041
+
 // Size of every status-text area and of every value text area.
 enum { BRINDLE_TEXT_SIZE = 260 };
 
@@ -57,6 +65,17 @@ public:
     BOOL SetWMIProperty(BSTR query, BSTR* propertyName, CValueArray& values, char* errorText,
                         BSTR nameSpace, BSTR language);
     BOOL ZELWMIEvent(BSTR query, char* errorText, BSTR nameSpace, BSTR language);
+    // Whether the firmware event subscriptions made on this thread for this
+    // object's window still stand: FALSE when there is none, when one has
+    // ended, or when the connection one came through no longer answers (one
+    // cheap call on it). Call it on the thread that subscribed.
+    BOOL WMIEventsAlive();
+    // Subscribes again as ZELWMIEvent does, after ending every earlier
+    // subscription made on this thread for this window with the same query
+    // and namespace: their sinks post nothing more, and each is cancelled
+    // where its connection still answers. FALSE, with the status text in
+    // errorText, when the new subscription could not be made.
+    BOOL RenewWMIEvent(BSTR query, char* errorText, BSTR nameSpace, BSTR language);
     void CallBrindleParser(const char* request, char* reply);
 
 protected:

@@ -2,6 +2,7 @@
 #include "Brindle.h"
 
 #include "access_rules.h"
+#include "internal.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ CBrindle::CBrindle() : m_hEventWnd(nullptr), m_nOSVersion(0) {
 }
 
 CBrindle::~CBrindle() {
+    brindle::ForgetSubscriptions(m_hEventWnd);
     UnInitialCOM();
 }
 

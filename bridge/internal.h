@@ -148,4 +148,9 @@ HRESULT ReadValueText(IWbemClassObject* object, BSTR property, char* area);
 HRESULT WriteValueText(IWbemClassObject* object, BSTR property, BSTR text, IWbemServices* services,
                        IWbemContext* context);
 
+// Lets go of the firmware event subscriptions kept for a window on this
+// thread, leaving them running; the bridge object's destructor calls it
+// before it uninitialises COM, which the kept objects belong to.
+void ForgetSubscriptions(HWND window);
+
 }  // namespace brindle

@@ -6,6 +6,9 @@
 # screenshot of what appears ($OUT/demo/hotkey-*.png); the power scheme,
 # volume and brightness around ECO and theater mode in hotkeys.txt; the
 # activity log printed at the end (activity-log.txt); Exit from the tray menu.
+# A listener of the other bitness hooks the accessibility events from the
+# start of the tour, as a screen reader does: what the pictures said lands
+# in announcements.txt, one line each.
 # The notebook's own mix runs: the 32-bit tray program against the 64-bit
 # service (the installed ones after scripts/demo-install.sh). Everything
 # started here is ended here.
@@ -50,6 +53,12 @@ else
   started_pids+=($!)
   probe wait-pipe 30000 || log "the command service does not answer"
 fi
+HEARD=$WORK/heard.txt
+: >"$HEARD"
+wine "$WIN64_BIN/a11y_listen.exe" listen "$(winepath -w "$HEARD")" 600 >"$WORK/listen.out" 2>&1 &
+LISTEN_PID=$!
+started_pids+=($LISTEN_PID)
+until_true 30 grep -qs ready "$WORK/listen.out" || log "the accessibility listener did not start"
 start_vorlix "$SUITE" || { log "Vorlix did not start"; exit 1; }
 W=1280; H=800; T=$(osd taskbar); [ "$T" == none ] && T=34
 shot empty.png
@@ -70,11 +79,13 @@ capture() { # name
   log "$1: OSD windows [$(osd windows | awk '$3 > 0' | paste -sd, -)]"
 }
 press() { # name key
-  local from; from=$(log_size)
+  local from heard; from=$(log_size); heard=$(wc -l <"$HEARD")
   w "$BIN/emuctl.exe" press "$2" >/dev/null
   until_true 5 sh -c "[ \$(stat -c %s '$LOGFILE') -gt $from ]"
   until_true 5 sh -c "wine '$BIN/osd_probe.exe' windows | tr -d '\r' | awk '\$3 > 0' | grep -q ."
   capture "$1"
+  # Its announcement is said once the picture has stood half a second.
+  until_true 5 sh -c "[ \$(wc -l <'$HEARD') -gt $heard ]" || log "$1: nothing announced"
 }
 report() { echo "$*" | tee -a "$DEMO/hotkeys.txt" | while read -r line; do log "$line"; done; }
 : >"$DEMO/hotkeys.txt"
@@ -131,6 +142,12 @@ pick_menu_item 2
 probe wait-exit "$PID" 10000
 report "after Exit: firmware Software=$(ec_get Software), power scheme $(active_scheme)"
 VX_PID=
+
+# What the tour's pictures said, as a screen reader heard them.
+kill "$LISTEN_PID" 2>/dev/null
+sed -n 's/^alert|[0-9-]*|\(.*\)|$/\1/p' "$HEARD" >"$DEMO/announcements.txt"
+log "announcements ($DEMO/announcements.txt):"
+sed 's/^/    /' "$DEMO/announcements.txt" >&2
 
 # The activity log as written (time stamps in the Big5 code page) and as text.
 cp "$LOGFILE" "$DEMO/activity-log.raw"

@@ -44,4 +44,24 @@ constexpr int OsGeneration(unsigned long major, unsigned long minor) {
 // last byte that still leaves room for the terminator.
 void CopyToTextArea(const char* text, char* area);
 
+// Whether a call's result says the connection behind a WMI object is gone
+// (its server died, stopped or restarted), as opposed to an answer from a
+// live server, even a refusal. Codes as 32-bit HRESULT values.
+constexpr bool ConnectionLost(std::uint32_t hr) {
+    switch (hr) {
+    case 0x80010108u:  // RPC_E_DISCONNECTED: the object's server went away
+    case 0x80010007u:  // RPC_E_SERVER_DIED
+    case 0x80010012u:  // RPC_E_SERVER_DIED_DNE
+    case 0x800401FDu:  // CO_E_OBJNOTCONNECTED
+    case 0x800706BAu:  // RPC_S_SERVER_UNAVAILABLE
+    case 0x800706BEu:  // RPC_S_CALL_FAILED
+    case 0x800706BFu:  // RPC_S_CALL_FAILED_DNE
+    case 0x80041015u:  // WBEM_E_TRANSPORT_FAILURE
+    case 0x80041033u:  // WBEM_E_SHUTTING_DOWN
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace brindle

@@ -942,4 +942,110 @@ TEST_F(ScriptedWmi, QueryWithoutAnEnumeratorFailsClearly) {
     EXPECT_TRUE(wmi.State().stored.empty());
 }
 
+// --- firmware event subscriptions through the stand-in --------------------------------
+
+// A window of its own for each subscription. Windows are never destroyed
+// here, so no later window takes over a handle an old subscription names.
+HWND NewEventWindow() {
+    return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+struct Posted {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Posted&) const = default;
+};
+
+// The bridge's messages already queued for the window, taken off the queue.
+std::vector<Posted> TakePosted(HWND window) {
+    std::vector<Posted> got;
+    MSG msg;
+    while (PeekMessageA(&msg, window, WM_FIRMWARE_EVENT, WM_FIRMWARE_EVENTS_ENDED, PM_REMOVE))
+        got.push_back({msg.message, msg.wParam, msg.lParam});
+    return got;
+}
+
+// A completion with a failure is the end of the subscription under the
+// window: it is told once, and the sink posts no event after it. A normal
+// completion ends it without a message; a progress report ends nothing.
+TEST_F(ScriptedWmi, ASubscriptionThatEndsWithAFailureTellsItsWindow) {
+    struct Case {
+        LONG flags;
+        HRESULT result;
+        bool ends;
+        bool told;
+    };
+    const Case cases[] = {
+        {WBEM_STATUS_COMPLETE, static_cast<HRESULT>(WBEM_E_SHUTTING_DOWN), true, true},
+        {WBEM_STATUS_COMPLETE, static_cast<HRESULT>(0x800706BA), true, true},
+        {WBEM_STATUS_COMPLETE, S_OK, true, false},
+        {WBEM_STATUS_PROGRESS, 50, false, false},
+    };
+    wmi.AddObject(IntValue(0x035F));
+    const Posted event{WM_FIRMWARE_EVENT, 0x5F, 0x03};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "flags " << c.flags << " result 0x" << std::hex << c.result);
+        HWND window = NewEventWindow();
+        ASSERT_NE(window, nullptr);
+        bridge.AddHWND(window);
+        ASSERT_TRUE(bridge.ZELWMIEvent(query, errorText, ns, wql)) << ErrorText();
+        IWbemObjectSink* sink = wmi.State().sinks.back();
+        IWbemClassObject* object = wmi.NewObject(0);
+        sink->Indicate(1, &object);
+        sink->SetStatus(c.flags, c.result, nullptr, nullptr);
+        sink->Indicate(1, &object);
+        object->Release();
+
+        std::vector<Posted> expected{event};
+        if (c.told) expected.push_back({WM_FIRMWARE_EVENTS_ENDED, 0, static_cast<LPARAM>(c.result)});
+        if (!c.ends) expected.push_back(event);
+        EXPECT_EQ(TakePosted(window), expected);
+        EXPECT_EQ(bridge.WMIEventsAlive() != FALSE, !c.ends);
+    }
+}
+
+// The periodic check asks the connection behind the subscription; a renewal
+// ends the old subscription (cancelled when its connection still answers)
+// before it subscribes again, so no event is posted twice.
+TEST_F(ScriptedWmi, ALostConnectionIsNoticedAndARenewalReplacesTheSubscription) {
+    wmi.AddObject(IntValue(0x0160));
+    HWND window = NewEventWindow();
+    ASSERT_NE(window, nullptr);
+    bridge.AddHWND(window);
+    EXPECT_FALSE(bridge.WMIEventsAlive());  // nothing subscribed yet
+    ASSERT_TRUE(bridge.ZELWMIEvent(query, errorText, ns, wql)) << ErrorText();
+    IWbemObjectSink* first = wmi.State().sinks.back();
+    first->AddRef();
+    EXPECT_TRUE(bridge.WMIEventsAlive());
+
+    wmi.State().lostWith = RPC_E_DISCONNECTED;
+    EXPECT_FALSE(bridge.WMIEventsAlive());
+    EXPECT_FALSE(bridge.RenewWMIEvent(query, errorText, ns, wql));  // still gone: the caller tries later
+    wmi.State().lostWith = S_OK;
+    ASSERT_TRUE(bridge.RenewWMIEvent(query, errorText, ns, wql)) << ErrorText();
+    EXPECT_TRUE(bridge.WMIEventsAlive());
+    EXPECT_EQ(wmi.State().cancels, 0);  // the lost connection could not cancel
+    IWbemObjectSink* second = wmi.State().sinks.back();
+    ASSERT_NE(second, first);
+
+    IWbemClassObject* object = wmi.NewObject(0);
+    first->Indicate(1, &object);
+    second->Indicate(1, &object);
+    EXPECT_EQ(TakePosted(window), (std::vector<Posted>{{WM_FIRMWARE_EVENT, 0x60, 0x01}}));
+
+    // With the connection answering, the old subscription is cancelled, and
+    // its cancellation is no news for the window.
+    second->AddRef();
+    ASSERT_TRUE(bridge.RenewWMIEvent(query, errorText, ns, wql)) << ErrorText();
+    EXPECT_EQ(wmi.State().cancels, 1);
+    second->Indicate(1, &object);
+    EXPECT_TRUE(TakePosted(window).empty());
+    wmi.State().sinks.back()->Indicate(1, &object);
+    EXPECT_EQ(TakePosted(window).size(), 1u);
+    object->Release();
+    first->Release();
+    second->Release();
+}
+
 }  // namespace

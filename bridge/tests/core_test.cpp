@@ -136,6 +136,26 @@ TEST(CountCheck, ComparesPositionsWithObjects) {
     }
 }
 
+TEST(ConnectionLost, TellsAGoneServerFromAnAnswer) {
+    struct Case {
+        std::uint32_t hr;
+        bool lost;
+    };
+    const Case cases[] = {
+        {0x80010108u, true},   // RPC_E_DISCONNECTED
+        {0x800706BAu, true},   // RPC_S_SERVER_UNAVAILABLE
+        {0x800706BEu, true},   // RPC_S_CALL_FAILED
+        {0x80041033u, true},   // WBEM_E_SHUTTING_DOWN
+        {0x80041015u, true},   // WBEM_E_TRANSPORT_FAILURE
+        {0x00000000u, false},  // answered
+        {0x80041002u, false},  // WBEM_E_NOT_FOUND: a live server's answer
+        {0x8004100Cu, false},  // WBEM_E_NOT_SUPPORTED
+        {0x80041003u, false},  // WBEM_E_ACCESS_DENIED
+        {0x80041032u, false},  // WBEM_E_CALL_CANCELLED
+    };
+    for (const Case& c : cases) EXPECT_EQ(brindle::ConnectionLost(c.hr), c.lost) << std::hex << c.hr;
+}
+
 TEST(OsGeneration, KnowsVersion51And60Only) {
     struct Case { unsigned long major, minor; int expected; };
     const Case cases[] = {{5, 1, 1}, {6, 0, 2}, {6, 1, 0}, {5, 2, 0}, {5, 0, 0}, {10, 0, 0}};

@@ -49,7 +49,7 @@ public:
         return Answer(riid, IID_IWbemClassObject, out);
     }
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE* type, LONG* flavor) override {
-        if (lstrcmpiW(name, L"Value") != 0) return WBEM_E_NOT_FOUND;
+        if (lstrcmpiW(name, L"Value") != 0 && lstrcmpiW(name, L"ZELEvt") != 0) return WBEM_E_NOT_FOUND;
         if (type) *type = CIM_STRING;
         if (flavor) *flavor = 0;
         VariantInit(value);
@@ -172,9 +172,25 @@ public:
         return WBEM_S_NO_ERROR;
     }
     HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**, IWbemCallResult**) override FAKE_NOT_SUPPORTED
-    HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink*) override FAKE_NOT_SUPPORTED
+    HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink* sink) override {
+        if (FAILED(m_state->lostWith)) return m_state->lostWith;
+        auto& sinks = m_state->sinks;
+        for (auto it = sinks.begin(); it != sinks.end(); ++it) {
+            if (*it != sink) continue;
+            sinks.erase(it);
+            ++m_state->cancels;
+            sink->SetStatus(WBEM_STATUS_COMPLETE, WBEM_E_CALL_CANCELLED, nullptr, nullptr);
+            sink->Release();
+            return WBEM_S_NO_ERROR;
+        }
+        return WBEM_E_NOT_FOUND;
+    }
     HRESULT STDMETHODCALLTYPE QueryObjectSink(LONG, IWbemObjectSink**) override FAKE_NOT_SUPPORTED
-    HRESULT STDMETHODCALLTYPE GetObject(const BSTR, LONG, IWbemContext*, IWbemClassObject**, IWbemCallResult**) override FAKE_NOT_SUPPORTED
+    HRESULT STDMETHODCALLTYPE GetObject(const BSTR, LONG, IWbemContext*, IWbemClassObject** object,
+                                        IWbemCallResult**) override {
+        if (object) *object = nullptr;
+        return FAILED(m_state->lostWith) ? m_state->lostWith : static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    }
     HRESULT STDMETHODCALLTYPE GetObjectAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
     HRESULT STDMETHODCALLTYPE PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult**) override FAKE_NOT_SUPPORTED
     HRESULT STDMETHODCALLTYPE PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
@@ -189,7 +205,13 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
     HRESULT STDMETHODCALLTYPE ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
     HRESULT STDMETHODCALLTYPE ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*, IEnumWbemClassObject**) override FAKE_NOT_SUPPORTED
-    HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
+    HRESULT STDMETHODCALLTYPE ExecNotificationQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*,
+                                                         IWbemObjectSink* sink) override {
+        if (FAILED(m_state->lostWith)) return m_state->lostWith;
+        sink->AddRef();
+        m_state->sinks.push_back(sink);
+        return WBEM_S_NO_ERROR;
+    }
     HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*, IWbemClassObject**, IWbemCallResult**) override FAKE_NOT_SUPPORTED
     HRESULT STDMETHODCALLTYPE ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*, IWbemObjectSink*) override FAKE_NOT_SUPPORTED
 
@@ -237,7 +259,10 @@ private:
 
 FakeWmiState::~FakeWmiState() {
     for (VARIANT& v : values) VariantClear(&v);
+    for (IWbemObjectSink* sink : sinks) sink->Release();
 }
+
+IWbemClassObject* FakeWmi::NewObject(std::size_t position) { return new FakeObject(m_state, position); }
 
 FakeWmi::FakeWmi() : m_state(std::make_shared<FakeWmiState>()) {
     auto* factory = new FakeFactory(m_state);

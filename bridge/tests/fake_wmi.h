@@ -26,6 +26,10 @@ struct FakeWmiState {
     int connections = 0;                  // ConnectServer calls
     int openConnections = 0;              // services objects alive now
     std::vector<bool> queryContexts;      // whether each query carried a context
+    std::vector<IWbemObjectSink*> sinks;  // handed to ExecNotificationQueryAsync, one reference each
+    int cancels = 0;                      // CancelAsyncCall calls that ended a subscription
+    HRESULT lostWith = S_OK;              // a failure here: GetObject and CancelAsyncCall fail with
+                                          // it, as on a connection whose server is gone
 
     ~FakeWmiState();
 };
@@ -41,6 +45,9 @@ public:
     // Appends an object whose "Value" is `value` (the fake takes it over).
     void AddObject(VARIANT value);
     bool Registered() const { return m_cookie != 0; }
+    // A new object of the fake at `position`: its "Value" (also read as
+    // "ZELEvt") is that object's value. One reference for the caller.
+    IWbemClassObject* NewObject(std::size_t position);
 
 private:
     std::shared_ptr<FakeWmiState> m_state;

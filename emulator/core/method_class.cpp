@@ -16,6 +16,8 @@ constexpr SettingInfo kSettings[kSettingCount] = {
      "ExecMethod calls served in root\\WMI, whatever their outcome"},
     {Setting::MethodHangMs, "MethodHangMs", 0, 600000,
      "GetULong of Method_ULong answers only after N ms, or once the setting is lowered or cleared"},
+    {Setting::PowerFailCalls, "PowerFailCalls", 0, 1000,
+     "the next N power-scheme calls (any process) fail with ERROR_ACCESS_DENIED"},
 };
 
 constexpr PropertyDef kOutputProps[] = {{"Data", CimType::Uint32, false, Source::Register}};

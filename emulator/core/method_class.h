@@ -1,8 +1,8 @@
 // The firmware's method block Method_ULong (method GetULong, output "Data")
 // and the emulator's settings beyond the EC registers: what GetULong answers,
 // how many Method_ULong instances exist, instance enumerations that fail on
-// request, a count of the method calls served, and a firmware method that
-// hangs on request.
+// request, a count of the method calls served, a firmware method that hangs
+// on request, and power-scheme calls that fail on request.
 #pragma once
 
 #include <array>
@@ -15,8 +15,8 @@
 
 namespace emu {
 
-enum class Setting : int { ECVersion, MethodInstances, FailInstanceEnums, MethodCalls, MethodHangMs };
-inline constexpr int kSettingCount = 5;
+enum class Setting : int { ECVersion, MethodInstances, FailInstanceEnums, MethodCalls, MethodHangMs, PowerFailCalls };
+inline constexpr int kSettingCount = 6;
 
 struct SettingInfo {
   Setting id;

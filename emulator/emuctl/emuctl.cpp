@@ -24,6 +24,7 @@
 #include "power_registry.h"
 #include "settings_registry.h"
 #include "wide.h"
+#include "wmi_service_registry.h"
 
 namespace {
 
@@ -75,6 +76,11 @@ void printUsage(FILE* out) {
                "  script                  run emuctl commands read from standard input, one a line\n"
                "                          (blank lines skipped, \"pause <ms>\" waits); each prints\n"
                "                          as alone; a count of failed lines goes to standard error\n"
+               "  wmi-restart <ms> [silent]  restart Windows' WMI service: every root\\WMI event\n"
+               "                          subscription of every process ends (its sink told\n"
+               "                          WBEM_E_SHUTTING_DOWN, or with silent never called again),\n"
+               "                          earlier services objects fail with RPC_E_DISCONNECTED and\n"
+               "                          connections fail for <ms> (at most 600000)\n"
                "  (reset and install also put the settings and the power schemes back and clear\n"
                "   the cimv2 overrides; install also copies powrprof.dll into the system folder)\n"
                "registers:\n", emu::kMaxBatch);
@@ -129,7 +135,31 @@ std::wstring ownDirectory() {
 bool resetAll(emu::Ec& ec) {
   emu::SettingsStore store;
   return ec.reset() && emu::storeLabel({}) && store.reset() && emu::clearCimv2() &&
-         emu::storeAudio(emu::defaultAudio()) && emu::PowerStore().reset() == ERROR_SUCCESS;
+         emu::storeAudio(emu::defaultAudio()) && emu::PowerStore().reset() == ERROR_SUCCESS &&
+         emu::wmiServiceUp();
+}
+
+// Windows' WMI service restarted: every subscription and services object of
+// root\WMI made before ends in every process, and connections are refused
+// for downMs. The delivery threads are woken so that they end their
+// subscriptions now rather than at their next poll.
+int wmiRestart(const std::vector<std::string>& args) {
+  if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && args[2] != "silent"))
+    return usageError("wmi-restart takes DOWN_MS and optionally silent");
+  auto down = emu::parseUserNumber(args[1]);
+  if (!down || *down > emu::kMaxWmiDownMs)
+    return usageError(("not a time in ms from 0 to 600000: " + args[1]).c_str());
+  const bool silent = args.size() == 3;
+  auto state = emu::restartWmiService(*down, silent);
+  if (!state) {
+    std::fprintf(stderr, "emuctl: cannot restart the WMI service\n");
+    return kFailed;
+  }
+  emu::EventBus bus;
+  bus.wakeListeners();
+  std::printf("WmiGeneration=%u DownMs=%u %s\n", state->generation, *down,
+              silent ? "silent" : "status");
+  return kOk;
 }
 
 // Schemes by name: the system's own, and the notebook's mode schemes that
@@ -509,6 +539,7 @@ int run(const std::vector<std::string>& args) {
   if (cmd == "setting" && args.size() <= 3) return setting(args);
   if (cmd == "cimv2") return cimv2(args);
   if (cmd == "power") return power(args);
+  if (cmd == "wmi-restart") return wmiRestart(args);
   if (cmd == "install" || cmd == "uninstall" || cmd == "reset" || cmd == "get" || cmd == "set" ||
       cmd == "press" || cmd == "label" || cmd == "setting")
     return usageError(("wrong arguments for " + cmd).c_str());

@@ -7,6 +7,7 @@
 #include "event_class.h"
 #include "event_ring.h"
 #include "hotkeys.h"
+#include "wmi_service.h"
 
 namespace emu {
 namespace {
@@ -185,6 +186,37 @@ TEST(EventClass, NotificationQueries) {
   auto values = eventValues(0xABCD0156u);
   ASSERT_EQ(values.size(), eventClass().properties.size());
   EXPECT_EQ(std::get<std::int64_t>(values[2]), 0xABCD0156ll);
+}
+
+TEST(WmiService, ARestartEndsWhatWasMadeBeforeItAndRefusesConnectionsForAWhile) {
+  const WmiServiceState fresh;
+  EXPECT_FALSE(connectionRefused(fresh, 0));
+  EXPECT_EQ(subscriptionFate(fresh, 0), SubscriptionFate::Live);
+
+  const WmiServiceState s = restarted(fresh, 10000, 1500, false);
+  struct Case {
+    std::uint64_t now;
+    bool refused;
+  };
+  for (const Case c : {Case{10000, true}, Case{11499, true}, Case{11500, false}, Case{99999, false}})
+    EXPECT_EQ(connectionRefused(s, c.now), c.refused) << c.now;
+  EXPECT_TRUE(objectGone(s, 0));
+  EXPECT_FALSE(objectGone(s, s.generation));
+  EXPECT_EQ(subscriptionFate(s, 0), SubscriptionFate::EndWithStatus);
+  EXPECT_EQ(subscriptionFate(s, s.generation), SubscriptionFate::Live);
+
+  // A second, silent restart ends both earlier generations without a word.
+  const WmiServiceState quiet = restarted(s, 20000, 0, true);
+  EXPECT_FALSE(connectionRefused(quiet, 20000));
+  EXPECT_EQ(subscriptionFate(quiet, 0), SubscriptionFate::EndSilently);
+  EXPECT_EQ(subscriptionFate(quiet, s.generation), SubscriptionFate::EndSilently);
+  EXPECT_EQ(subscriptionFate(quiet, quiet.generation), SubscriptionFate::Live);
+}
+
+TEST(WmiService, TheDownTimeIsBounded) {
+  const WmiServiceState s = restarted({}, 0, 0xFFFFFFFF, false);
+  EXPECT_TRUE(connectionRefused(s, kMaxWmiDownMs - 1));
+  EXPECT_FALSE(connectionRefused(s, kMaxWmiDownMs));
 }
 
 }  // namespace

@@ -242,4 +242,84 @@ TEST_F(Events, RejectedQueriesSubscribeNothing) {
   }
 }
 
+// Waits (bounded) until the provider has let go of the sink.
+bool waitReleased(const RecordingSink& sink, DWORD timeoutMs = 10000) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (sink.refs() != 0 && GetTickCount64() < deadline) Sleep(20);
+  return sink.refs() == 0;
+}
+
+HRESULT connectWmi(IWbemServices** services) {
+  IWbemLocator* locator = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                reinterpret_cast<void**>(&locator));
+  if (FAILED(hr)) return hr;
+  Bstr ns(L"root\\WMI");
+  hr = locator->ConnectServer(ns.b, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services);
+  locator->Release();
+  return hr;
+}
+
+// A restart of Windows' WMI service: subscriptions made before end (told
+// WBEM_E_SHUTTING_DOWN, or silently), the services object they came through
+// is dead, connections are refused while the service is down and work again
+// after, with events reaching the new subscription.
+TEST_F(Events, ARestartEndsSubscriptionsAndServicesAndRefusesConnectionsForAWhile) {
+  struct Case {
+    const wchar_t* args;
+    bool toldStatus;
+  };
+  for (const Case c : {Case{L"wmi-restart 1500", true}, Case{L"wmi-restart 1500 silent", false}}) {
+    SCOPED_TRACE(testing::Message() << c.args);
+    IWbemServices* before = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(connectWmi(&before));
+    RecordingSink old;
+    {
+      Bstr q(L"Select * from ZEL_Event"), l(L"WQL");
+      ASSERT_HRESULT_SUCCEEDED(before->ExecNotificationQueryAsync(l.b, q.b, 0, nullptr, &old));
+    }
+    auto r = emuctl(c.args);
+    ASSERT_EQ(r.exitCode, 0u) << r.out;
+    EXPECT_NE(r.out.find("WmiGeneration="), std::string::npos) << r.out;
+
+    ASSERT_TRUE(waitReleased(old));
+    const auto statuses = old.statuses();
+    if (c.toldStatus) {
+      ASSERT_EQ(statuses.size(), 1u);
+      EXPECT_EQ(statuses[0].flags, WBEM_STATUS_COMPLETE);
+      EXPECT_EQ(static_cast<DWORD>(statuses[0].result), static_cast<DWORD>(WBEM_E_SHUTTING_DOWN));
+    } else {
+      EXPECT_TRUE(statuses.empty());
+    }
+    // The old services object answers nothing any more.
+    IWbemClassObject* obj = nullptr;
+    Bstr cls(L"ZEL_Device");
+    EXPECT_EQ(before->GetObject(cls.b, 0, nullptr, &obj, nullptr), RPC_E_DISCONNECTED);
+    EXPECT_EQ(obj, nullptr);
+    EXPECT_EQ(before->CancelAsyncCall(&old), RPC_E_DISCONNECTED);
+    before->Release();
+
+    // Refused while down, then taken again (bounded wait: the down time is 1.5 s).
+    IWbemServices* after = nullptr;
+    HRESULT hr = connectWmi(&after);
+    EXPECT_EQ(static_cast<DWORD>(hr), static_cast<DWORD>(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (FAILED(hr) && GetTickCount64() < deadline) {
+      Sleep(100);
+      hr = connectWmi(&after);
+    }
+    ASSERT_HRESULT_SUCCEEDED(hr);
+    RecordingSink renewed;
+    {
+      Bstr q(L"Select * from ZEL_Event"), l(L"WQL");
+      ASSERT_HRESULT_SUCCEEDED(after->ExecNotificationQueryAsync(l.b, q.b, 0, nullptr, &renewed));
+    }
+    ASSERT_EQ(emuctl(L"press webcam").exitCode, 0u);
+    EXPECT_EQ(renewed.waitFor(1).size(), 1u);
+    EXPECT_TRUE(old.waitFor(1, 0).empty());  // the ended sink never hears of it
+    EXPECT_HRESULT_SUCCEEDED(after->CancelAsyncCall(&renewed));
+    after->Release();
+  }
+}
+
 }  // namespace

@@ -60,7 +60,10 @@ std::wstring TempFile(const char* content) {
 class PowerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(emutest::RunEmuctl(L"power reset").exitCode, 0u); }
-    void TearDown() override { emutest::RunEmuctl(L"power reset"); }
+    void TearDown() override {
+        emutest::RunEmuctl(L"setting PowerFailCalls 0");
+        emutest::RunEmuctl(L"power reset");
+    }
 };
 
 TEST_F(PowerTest, SystemSchemesInRegistryOrderBalancedActive) {
@@ -139,6 +142,36 @@ TEST_F(PowerTest, GlobalPolicyCarriesTheAlarmLevels) {
     EXPECT_EQ(policy.user.DischargePolicy[DISCHARGE_POLICY_LOW].BatteryLevel, 20u);
     EXPECT_EQ(policy.user.DischargePolicy[DISCHARGE_POLICY_CRITICAL].BatteryLevel, 7u);
     EXPECT_TRUE(policy.user.DischargePolicy[DISCHARGE_POLICY_LOW].Enable);
+}
+
+// emuctl setting PowerFailCalls N: the next N scheme calls fail, whichever
+// they are, and change nothing; then the calls work again.
+TEST_F(PowerTest, RequestedFailuresRefuseTheNextSchemeCallsAndChangeNothing) {
+    const std::wstring file = TempFile("\"FriendlyName\"=\"Imported\"\r\n");
+    ASSERT_EQ(emutest::RunEmuctl(L"setting PowerFailCalls 5").exitCode, 0u);
+    GUID* active = nullptr;
+    EXPECT_EQ(PowerGetActiveScheme(nullptr, &active), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(active, nullptr);
+    EXPECT_EQ(PowerSetActiveScheme(nullptr, &kSaver), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    GUID g{};
+    DWORD size = sizeof g;
+    EXPECT_EQ(PowerEnumerate(nullptr, nullptr, nullptr, ACCESS_SCHEME, 0, reinterpret_cast<UCHAR*>(&g), &size),
+              static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    GUID destination = kImported;
+    GUID* dest = &destination;
+    EXPECT_EQ(PowerImportPowerScheme(nullptr, file.c_str(), &dest), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(PowerDeleteScheme(nullptr, &kHigh), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    auto left = emutest::RunEmuctl(L"setting PowerFailCalls");
+    EXPECT_EQ(left.out, "PowerFailCalls=0\n");
+    EXPECT_TRUE(IsEqualGUID(Active(), kBalanced));
+    auto all = Schemes();
+    EXPECT_EQ(all.size(), 3u);
+    EXPECT_TRUE(Has(all, kHigh));
+    EXPECT_FALSE(Has(all, kImported));
+    EXPECT_EQ(PowerSetActiveScheme(nullptr, &kSaver), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_TRUE(IsEqualGUID(Active(), kSaver));
+    DeleteFileW(file.c_str());
 }
 
 }  // namespace

@@ -104,6 +104,19 @@ std::optional<std::uint64_t> EventBus::raiseHeld(const Hold& hold,
   initRing(*ring_);
   auto seq = appendBatch(*ring_, values, eventClass);
   if (!seq) return std::nullopt;
+  wakeHeld();
+  return seq;
+}
+
+bool EventBus::wakeListeners() {
+  Hold hold(*this);
+  if (!hold.held()) return false;
+  initRing(*ring_);
+  wakeHeld();
+  return true;
+}
+
+void EventBus::wakeHeld() {
   // A listener whose wake-up event is gone belonged to a process that ended
   // without leaving the table: its entry is freed here.
   for (std::uint64_t id : listenerIds(*ring_)) {
@@ -117,7 +130,6 @@ std::optional<std::uint64_t> EventBus::raiseHeld(const Hold& hold,
     SetEvent(wake);
     CloseHandle(wake);
   }
-  return seq;
 }
 
 std::optional<std::uint64_t> EventBus::nextSequence() {

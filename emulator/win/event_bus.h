@@ -55,6 +55,10 @@ class EventBus {
   enum class PressFailure { None, Queue, Ec, Raise };
   std::optional<std::uint32_t> press(Ec& ec, const Hotkey& key, PressFailure* failure = nullptr);
 
+  // Wakes every listening process without raising anything, so that each
+  // looks at the shared state at once (a restart of the WMI service).
+  bool wakeListeners();
+
   // Sequence number the next batch gets (where a new reader starts).
   std::optional<std::uint64_t> nextSequence();
 
@@ -62,6 +66,7 @@ class EventBus {
   friend class BusListener;
   bool acquire();
   void release();
+  void wakeHeld();  // with the bus held
 
   HANDLE lock_ = nullptr;
   HANDLE mapping_ = nullptr;

@@ -94,14 +94,18 @@ bool SettingsStore::reset() {
   return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
 }
 
-bool SettingsStore::takeInstanceEnumFailure() {
+bool SettingsStore::takeFailure(Setting which) {
   Locked l(ec_);
   if (!l.held()) return false;
-  auto pending = readUnlocked(Setting::FailInstanceEnums);
+  auto pending = readUnlocked(which);
   if (!pending || *pending == 0) return false;
-  writeUnlocked(Setting::FailInstanceEnums, *pending - 1);
+  writeUnlocked(which, *pending - 1);
   return true;
 }
+
+bool SettingsStore::takeInstanceEnumFailure() { return takeFailure(Setting::FailInstanceEnums); }
+
+bool SettingsStore::takePowerFailure() { return takeFailure(Setting::PowerFailCalls); }
 
 void SettingsStore::countMethodCall() {
   Locked l(ec_);

@@ -32,11 +32,14 @@ class SettingsStore {
   // One step for every process: when failures are pending, uses one up and
   // returns true (this enumeration must fail).
   bool takeInstanceEnumFailure();
+  // The same for the power-scheme calls (setting PowerFailCalls).
+  bool takePowerFailure();
   void countMethodCall();
 
  private:
   std::optional<std::uint32_t> readUnlocked(Setting s);
   bool writeUnlocked(Setting s, std::uint32_t value);
+  bool takeFailure(Setting pending);
   RegistryEcBackend ec_;  // its cross-process lock guards the settings too
 };
 

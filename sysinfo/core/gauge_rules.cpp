@@ -123,4 +123,18 @@ std::wstring CentrePercentText(int percent) {
     return n > 0 ? std::wstring(buffer, static_cast<std::size_t>(n)) : std::wstring();
 }
 
+std::string GaugeValueText(const GaugeState& state, const GaugeTexts& texts) {
+    if (state.percent < 0 || state.percent > 100) return texts.unknown;
+    std::string value = std::to_string(state.percent) + " %";
+    if (state.charging && !texts.charging.empty()) value += ", " + texts.charging;
+    return value;
+}
+
+bool ToldValue::Update(const std::string& value) {
+    if (m_told && value == m_value) return false;
+    m_told = true;
+    m_value = value;
+    return true;
+}
+
 }  // namespace quillon

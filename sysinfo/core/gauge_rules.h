@@ -130,4 +130,22 @@ std::string FooterText(const GaugeState& state, const GaugeTexts& texts);
 // unknown charge (the drawing then shows the unknown text in red).
 std::wstring CentrePercentText(int percent);
 
+// The gauge's value as accessibility clients read it: "8 %", followed by
+// ", " and the charging notice while charging; the unknown text for an
+// unknown charge.
+std::string GaugeValueText(const GaugeState& state, const GaugeTexts& texts);
+
+// A drawn control's value as last told to accessibility clients: a value
+// is told again only when it differs, so a refresh that changes nothing
+// makes no screen reader repeat it.
+class ToldValue {
+public:
+    // True when `value` is new (the first, or different from the last).
+    bool Update(const std::string& value);
+
+private:
+    bool m_told = false;
+    std::string m_value;
+};
+
 }  // namespace quillon

@@ -3,8 +3,10 @@
 // how it closes, and which starts show nothing at all.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <oleacc.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -88,6 +90,76 @@ HWND WaitDialog(ChildRun& run, DWORD deadlineMs = 60000) {
         if (run.WaitExit(50) != -1) return nullptr;
     }
     return nullptr;
+}
+
+// What a screen reader reads of a control of another process: the role,
+// name and value of its client object.
+struct Readout {
+    long role = -1;
+    std::wstring name, value;
+};
+std::wstring TakeBstr(BSTR text) {
+    std::wstring out = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    SysFreeString(text);
+    return out;
+}
+Readout ReadAccessibleObject(HWND control) {
+    Readout r;
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
+        return r;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role;
+    VariantInit(&role);
+    if (SUCCEEDED(acc->get_accRole(self, &role)) && role.vt == VT_I4) r.role = role.lVal;
+    BSTR text = nullptr;
+    if (acc->get_accName(self, &text) == S_OK) r.name = TakeBstr(text);
+    text = nullptr;
+    if (acc->get_accValue(self, &text) == S_OK) r.value = TakeBstr(text);
+    acc->Release();
+    return r;
+}
+Readout ReadAccessible(HWND control) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Readout r = ReadAccessibleObject(control);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return r;
+}
+
+// Value changes raised by other processes while the test waits: an
+// out-of-context hook, as screen readers use.
+std::vector<HWND> g_valueChanges;
+void CALLBACK OnValueChange(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG, DWORD, DWORD) {
+    if (object == OBJID_CLIENT) g_valueChanges.push_back(hwnd);
+}
+// Hooks value changes for `ms` milliseconds, handling messages meanwhile.
+std::vector<HWND> ValueChangesDuring(DWORD ms) {
+    g_valueChanges.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, OnValueChange,
+                                         0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (hook) UnhookWinEvent(hook);
+    return g_valueChanges;
+}
+
+// The gauge's stand-in for accessibility clients.
+constexpr int kGaugeReaderId = 1100;
+
+std::wstring Widen(const std::string& ansi) {
+    std::wstring out(ansi.size(), L'\0');
+    out.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), static_cast<int>(out.size()))));
+    return out;
 }
 
 // A control's place in the dialog's client coordinates.
@@ -239,6 +311,40 @@ TEST_F(Viewer, BarsShowMemoryLoadAndUsedDiskSpaceInPercent) {
     const int memory = BarPercent(GetDlgItem(dlg, 1026));
     EXPECT_GE(memory, 0) << TextA(GetDlgItem(dlg, 1026));
     EXPECT_LE(memory, 100);
+}
+
+TEST_F(Viewer, GaugeAndBarsReadOutTheirNamesAndValuesAndARefreshRepeatsNothingUnchanged) {
+    ChildRun viewer("Quillon.exe", "/COMP_QN");
+    HWND dlg = WaitDialog(viewer);
+    ASSERT_NE(dlg, nullptr);
+    struct Bar { int id; const wchar_t* name; };
+    for (const Bar& bar : {Bar{1026, L"Physical Mem. Usage"}, Bar{1025, L"Disk Space Usage"}}) {
+        const Readout r = ReadAccessible(GetDlgItem(dlg, bar.id));
+        EXPECT_EQ(r.role, ROLE_SYSTEM_PROGRESSBAR) << bar.id;
+        EXPECT_EQ(r.name, bar.name);
+        EXPECT_EQ(r.value, Widen(TextA(GetDlgItem(dlg, bar.id))));
+        EXPECT_FALSE(r.value.empty());
+    }
+    HWND gauge = GetDlgItem(dlg, kGaugeReaderId);
+    ASSERT_NE(gauge, nullptr);
+    // Where the gauge is drawn, read after its caption.
+    EXPECT_EQ(GetWindow(gauge, GW_HWNDPREV), GetDlgItem(dlg, 1035));
+    RECT area = PlaceOf(dlg, gauge), drawn = PlaceOf(dlg, GetDlgItem(dlg, 1013));
+    EXPECT_TRUE(EqualRect(&area, &drawn)) << Describe(area) << " " << Describe(drawn);
+    const Readout r = ReadAccessible(gauge);
+    EXPECT_EQ(r.role, ROLE_SYSTEM_PROGRESSBAR);
+    EXPECT_EQ(r.name, L"Total battery power remaining");
+    SYSTEM_POWER_STATUS power{};
+    ASSERT_TRUE(GetSystemPowerStatus(&power));
+    std::wstring expected = L"Unknown";
+    if (power.BatteryLifePercent <= 100) {
+        expected = std::to_wstring(power.BatteryLifePercent) + L" %";
+        if ((power.BatteryFlag & 8) && power.BatteryFlag != 255) expected += L", Charging the battery";
+    }
+    EXPECT_EQ(r.value, expected);
+    // Two refreshes (every 2 s) of an unchanged battery: the gauge tells nothing again.
+    const std::vector<HWND> changes = ValueChangesDuring(4500);
+    EXPECT_EQ(std::count(changes.begin(), changes.end(), gauge), 0) << changes.size() << " value changes in all";
 }
 
 TEST_F(Viewer, ProcessorFallsBackToTheInventorysNameWithoutTheRegistryValue) {
@@ -511,6 +617,9 @@ TEST_F(Viewer, KoreanUiShowsTheKoreanTemplate) {
         EXPECT_EQ(TextW(dlg), L"QN 시스템 정보");
         EXPECT_EQ(TextW(GetDlgItem(dlg, IDOK)), L"닫기");
         EXPECT_EQ(TextW(GetDlgItem(dlg, 1035)), L"남은 총 배터리 양");
+        // Read out in the dialog's language.
+        EXPECT_EQ(ReadAccessible(GetDlgItem(dlg, kGaugeReaderId)).name, L"남은 총 배터리 양");
+        EXPECT_EQ(ReadAccessible(GetDlgItem(dlg, 1026)).name, L"실제 메모리 사용");
         ExpectLayout(dlg, Language::Korean, std::string(option) == "/COMP_ZEL");
     }
 }

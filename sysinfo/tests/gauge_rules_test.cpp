@@ -200,3 +200,36 @@ TEST(CentreText, PaddedToThreePlaces) {
     EXPECT_EQ(CentrePercentText(100), L"100%");
     EXPECT_EQ(CentrePercentText(0), L"  0%");
 }
+
+namespace {
+
+using namespace quillon;
+
+TEST(GaugeValue, PercentWithTheChargingNoticeInTheDialogsLanguage) {
+    struct Case { int percent; bool charging; bool korean; const char* value; };
+    const Case cases[] = {
+        {8, true, false, "8 %, Charging the battery"},
+        {8, false, false, "8 %"},
+        {100, false, false, "100 %"},
+        {0, true, false, "0 %, Charging the battery"},
+        {255, true, false, "Unknown"},
+        {-1, false, false, "Unknown"},
+        {57, true, true, "57 %, 배터리 충전중"},
+    };
+    for (const auto& c : cases) {
+        GaugeState s;
+        s.percent = c.percent;
+        s.charging = c.charging;
+        EXPECT_EQ(GaugeValueText(s, c.korean ? Korean() : English()), c.value) << c.percent;
+    }
+}
+
+TEST(GaugeValue, ToldAgainOnlyWhenItChanged) {
+    struct Step { const char* value; bool told; };
+    const Step steps[] = {{"8 %", true}, {"8 %", false}, {"8 %", false}, {"9 %", true}, {"9 %", false},
+                          {"9 %, Charging the battery", true}, {"8 %", true}};
+    ToldValue told;
+    for (const auto& s : steps) EXPECT_EQ(told.Update(s.value), s.told) << s.value;
+}
+
+}  // namespace

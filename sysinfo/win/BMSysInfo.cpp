@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "code_page_text.h"
 #include "resource.h"
 #include "system_library.h"
 
@@ -40,6 +41,18 @@ int MemoryLoad() {
     if (GlobalMemoryStatusEx(&extended)) extendedLoad = extended.dwMemoryLoad;
     return quillon::MemoryLoadPercent(extendedLoad, basic.dwMemoryLoad);
 }
+
+// A control's text as UTF-16.
+std::wstring WideText(HWND control) {
+    const int length = control ? GetWindowTextLengthW(control) : 0;
+    if (length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
+}
+
+// The window's id of the gauge's accessible stand-in, beside the template's.
+constexpr int kGaugeReaderId = 1100;
 
 void ShowBar(quillon::CTextProgressCtrl& bar, const quillon::BarState& state) {
     bar.SetPos(state.position);
@@ -140,6 +153,8 @@ BOOL CBMSysInfo::OnInitDialog() {
     };
     for (BarLook& look : bars) {
         look.bar.Attach(GetDlgItem(m_hWnd, look.id));
+        // Named by the label that stands before it, in the dialog's language.
+        look.bar.SetAccessibleName(WideText(GetWindow(look.bar.hwnd(), GW_HWNDPREV)));
         look.bar.SetRange(0, 100);
         look.bar.SetFont(m_barFont);
         look.bar.SetBarColor(look.bar_);
@@ -154,6 +169,10 @@ BOOL CBMSysInfo::OnInitDialog() {
         labels[i]->SetTextColor(RGB(0, 0, 255));
         labels[i]->SetText(labelTexts[i]);
     }
+
+    const HWND gaugeCaption = GetDlgItem(m_hWnd, IDC_GAUGE_CAPTION);
+    if (m_gaugeReader.Create(m_hWnd, m_gaugeArea, ROLE_SYSTEM_PROGRESSBAR, kGaugeReaderId, gaugeCaption))
+        m_gaugeReader.SetName(WideText(gaugeCaption));
 
     m_gaugeColourState = quillon::kStateNormal;
     SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
@@ -215,6 +234,7 @@ void CBMSysInfo::OnPaint() {
 }
 
 void CBMSysInfo::OnDestroy() {
+    m_gaugeReader.Destroy();
     ReleaseGaugeImage();
     ShutdownGdiplus();
     if (m_powrprof) {
@@ -245,6 +265,8 @@ void CBMSysInfo::ReadPower() {
 }
 
 void CBMSysInfo::DrawGauge() {
+    const std::string value = quillon::GaugeValueText(m_battery, m_gaugeTexts);
+    if (m_gaugeToldValue.Update(value)) m_gaugeReader.SetValue(WideFromCodePage(value, CP_ACP), true);
     if (!m_gdiplusToken) return;
     m_gaugeColourState = m_gauge.Draw(m_gaugeArea.right - m_gaugeArea.left, m_gaugeArea.bottom - m_gaugeArea.top,
                                       m_battery, m_gaugeTexts);

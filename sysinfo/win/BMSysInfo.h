@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "accessible_overlay.h"
 #include "battery_gauge.h"
 #include "dialog_rules.h"
 #include "drawn_controls.h"
@@ -69,6 +70,10 @@ private:
     quillon::GaugeState m_battery;
     // The gauge's image, drawn at each refresh and painted by OnPaint.
     quillon::BatteryGauge m_gauge;
+    // What accessibility clients find where the gauge is drawn: its caption
+    // and its value, told again only when the value changed.
+    AccessibleOverlay m_gaugeReader;
+    quillon::ToldValue m_gaugeToldValue;
     int m_gaugeColourState = quillon::kStateNormal;
     ULONG_PTR m_gdiplusToken = 0;
     HICON m_icon = nullptr;

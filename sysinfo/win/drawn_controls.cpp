@@ -1,5 +1,8 @@
 #include "drawn_controls.h"
 
+#include "code_page_text.h"
+#include "window_accessible.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -163,6 +166,7 @@ CTextProgressCtrl::CTextProgressCtrl()
 
 CTextProgressCtrl::~CTextProgressCtrl() {
     Detach();
+    if (m_accessible) m_accessible->Release();
 }
 
 bool CTextProgressCtrl::Attach(HWND control) {
@@ -171,6 +175,18 @@ bool CTextProgressCtrl::Attach(HWND control) {
 
 void CTextProgressCtrl::Detach() {
     Unsubclass(m_hwnd);
+    // A client may still hold the object: it answers nothing from now on.
+    if (m_accessible) m_accessible->Detach();
+}
+
+void CTextProgressCtrl::SetAccessibleName(const std::wstring& name) {
+    if (!m_hwnd) return;
+    if (!m_accessible) {
+        m_accessible = new WindowAccessible(m_hwnd, ROLE_SYSTEM_PROGRESSBAR);
+        m_accessible->SetValue(WideFromCodePage(m_text, CP_ACP));
+        m_toldValue.Update(m_text);
+    }
+    m_accessible->SetName(name);
 }
 
 void CTextProgressCtrl::SetRange(int lo, int hi) {
@@ -241,6 +257,10 @@ LRESULT CTextProgressCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
                 m_text = text;
                 InvalidateRect(window, nullptr, TRUE);
             }
+            if (m_accessible && m_toldValue.Update(m_text)) {
+                m_accessible->SetValue(WideFromCodePage(m_text, CP_ACP));
+                NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+            }
             return result;
         }
         case WM_GETTEXT: {
@@ -264,6 +284,13 @@ LRESULT CTextProgressCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_PAINT:
             OnPaint();
             return 0;
+        case WM_GETOBJECT:
+            if (m_accessible) {
+                bool handled = false;
+                const LRESULT answer = m_accessible->Answer(wParam, lParam, handled);
+                if (handled) return answer;
+            }
+            break;
         case WM_NCDESTROY: {
             const LRESULT result = CallOld(window, message, wParam, lParam);
             Detach();

@@ -9,9 +9,13 @@
 // detaches it from a window that still exists.
 #pragma once
 
+#include "gauge_rules.h"
+
 #include <windows.h>
 
 #include <string>
+
+class WindowAccessible;
 
 namespace quillon {
 
@@ -71,6 +75,10 @@ public:
     // The text set by WM_SETTEXT; the bar shows the bare position while it
     // is empty.
     const std::string& Text() const { return m_text; }
+    // Accessibility clients read the bar as a progress bar of this name
+    // (its label's text) whose value is its text; a new text raises the
+    // value-change event only when it differs from the last one.
+    void SetAccessibleName(const std::wstring& name);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -85,6 +93,8 @@ private:
     int m_lastBarWidth = -1;
     COLORREF m_barColour, m_bgColour, m_textOverBg, m_textOverBar;
     HFONT m_font = nullptr;
+    WindowAccessible* m_accessible = nullptr;
+    ToldValue m_toldValue;
 };
 
 // An off-screen copy of the target's clip box that drawing goes to as to

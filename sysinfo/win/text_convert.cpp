@@ -1,19 +1,12 @@
 #include "text_convert.h"
 
-#include <windows.h>
+#include "code_page_text.h"
 
 #include <cstring>
 
 namespace quillon {
 
-std::wstring WideFromAnsi(const char* text) {
-    const int length = static_cast<int>(std::strlen(text));
-    if (length == 0) return {};
-    int units = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');
-    if (units > 0) MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), units);
-    return wide;
-}
+std::wstring WideFromAnsi(const char* text) { return WideFromCodePage(text, CP_ACP); }
 
 std::string AnsiFromWide(const wchar_t* text, int length) {
     if (!text || length <= 0) return {};

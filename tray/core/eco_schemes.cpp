@@ -17,6 +17,22 @@ bool EcoSchemes::DeleteRepeated(const SchemeId& scheme) {
     return Repeat([&] { return m_calls.Delete(scheme); });
 }
 
+template <typename Match>
+std::optional<bool> EcoSchemes::FindScheme(Match match, SchemeId& found) {
+    SchemeId scheme{};
+    for (unsigned i = 0; i < kMaxEnumeratedSchemes; ++i) {
+        Enumerated step = Enumerated::Failed;
+        for (int t = 0; t < kPowerCallTries && step == Enumerated::Failed; ++t) step = m_calls.Enumerate(i, scheme);
+        if (step == Enumerated::Failed) return std::nullopt;
+        if (step == Enumerated::End) return false;
+        if (match(scheme)) {
+            found = scheme;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool EcoSchemes::Enable() {
     SchemeId active{};
     if (!Repeat([&] { return m_calls.GetActive(active); })) return false;
@@ -32,7 +48,9 @@ bool EcoSchemes::Disable(int restoreMode) {
     // ECO is on for Windows exactly while its scheme exists: without it there
     // is nothing to leave, and the user's plan stays as it is (the firmware's
     // ECO bit may be set while Windows never entered ECO).
-    if (!EcoSchemeExists()) return true;
+    const std::optional<bool> exists = EcoSchemeExists();
+    if (!exists) return false;
+    if (!*exists) return true;
     bool restored = false;
     if (restoreMode != kRestorePowerSaver && m_saved) restored = SetActiveRepeated(*m_saved);
     if (!restored) restored = SetActiveRepeated(kPowerSaverScheme);
@@ -41,26 +59,24 @@ bool EcoSchemes::Disable(int restoreMode) {
     return DeleteRepeated(kEcoScheme);
 }
 
-bool EcoSchemes::EcoSchemeExists() {
-    SchemeId scheme{};
-    for (unsigned i = 0; i < kMaxEnumeratedSchemes && m_calls.Enumerate(i, scheme); ++i)
-        if (scheme == kEcoScheme) return true;
-    return false;
+std::optional<bool> EcoSchemes::EcoSchemeExists() {
+    SchemeId found{};
+    return FindScheme([](const SchemeId& s) { return s == kEcoScheme; }, found);
 }
 
 void EcoSchemes::Remove(int restoreMode) { Disable(restoreMode); }
 
 bool EcoSchemes::RemoveLeftoverModeScheme() {
-    SchemeId scheme{};
-    for (unsigned i = 0; i < kMaxEnumeratedSchemes && m_calls.Enumerate(i, scheme); ++i) {
-        for (const SchemeId& mode : kEcoModeSchemes) {
-            if (!(scheme == mode)) continue;
-            m_calls.SetActive(kPowerSaverScheme);
-            DeleteRepeated(mode);
-            return true;
-        }
-    }
-    return false;
+    SchemeId mode{};
+    auto isModeScheme = [](const SchemeId& s) {
+        for (const SchemeId& m : kEcoModeSchemes)
+            if (s == m) return true;
+        return false;
+    };
+    if (FindScheme(isModeScheme, mode) != true) return false;
+    m_calls.SetActive(kPowerSaverScheme);
+    DeleteRepeated(mode);
+    return true;
 }
 
 }  // namespace vx

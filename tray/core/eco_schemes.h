@@ -38,6 +38,10 @@ inline constexpr int kPowerCallTries = 5;
 // Enumeration stops after this many schemes even if the system offers more.
 inline constexpr unsigned kMaxEnumeratedSchemes = 256;
 
+// What one step of the scheme enumeration gave: a scheme, the end of the
+// list, or a failed call (which says nothing about the list).
+enum class Enumerated { Scheme, End, Failed };
+
 // The power-management calls, one attempt each: true on success.
 class PowerSchemeCalls {
 public:
@@ -46,7 +50,7 @@ public:
     virtual bool ImportEcoFile(const SchemeId& as) = 0;
     virtual bool SetActive(const SchemeId& scheme) = 0;
     virtual bool Delete(const SchemeId& scheme) = 0;
-    virtual bool Enumerate(unsigned index, SchemeId& scheme) = 0;
+    virtual Enumerated Enumerate(unsigned index, SchemeId& scheme) = 0;
 };
 
 // Restore modes of leaving ECO.
@@ -66,7 +70,9 @@ public:
     // scheme it changes nothing and returns true. Without a saved scheme, or
     // when the saved one cannot be made active (deleted meanwhile), Power
     // saver is used, so the ECO scheme never stays active with nothing to
-    // return to. True when the ECO scheme is gone.
+    // return to. True when the ECO scheme is gone. When the schemes cannot
+    // be listed it changes nothing and returns false: a failed listing is
+    // never taken for a list without the ECO scheme.
     bool Disable(int restoreMode);
     // Leaving ECO on start-up, exit and resume: the same as Disable.
     void Remove(int restoreMode);
@@ -75,7 +81,8 @@ public:
     // found: the firmware's ECO bit is then to be cleared.
     bool RemoveLeftoverModeScheme();
 
-    bool EcoSchemeExists();
+    // Whether the ECO scheme exists; nullopt when the schemes cannot be listed.
+    std::optional<bool> EcoSchemeExists();
     const std::optional<SchemeId>& SavedScheme() const { return m_saved; }
 
 private:
@@ -87,6 +94,10 @@ private:
     }
     bool SetActiveRepeated(const SchemeId& scheme);
     bool DeleteRepeated(const SchemeId& scheme);
+    // The first listed scheme `match` accepts: true found, false none,
+    // nullopt when a step of the listing kept failing.
+    template <typename Match>
+    std::optional<bool> FindScheme(Match match, SchemeId& found);
 
     PowerSchemeCalls& m_calls;
     std::optional<SchemeId> m_saved;

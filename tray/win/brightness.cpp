@@ -1,11 +1,13 @@
 #include "brightness.h"
 
+#include "access_rules.h"
 #include "device_commands.h"
 
 #include "handles.h"
 #include "sink_for_wmi.h"
 #include "vorlix_dlg.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -35,6 +37,7 @@ ULONG EventSink::Release() {
 
 HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects) {
     if (count <= 0 || !objects || !objects[0]) return WBEM_S_NO_ERROR;
+    if (InterlockedCompareExchange(&m_retired, 0, 0) || Ended()) return WBEM_S_NO_ERROR;
     Variant value;
     Variant number;
     // Only a readable integer brightness is reported: a made-up 0 would show an empty bar.
@@ -44,7 +47,55 @@ HRESULT EventSink::Indicate(LONG count, IWbemClassObject** objects) {
     return WBEM_S_NO_ERROR;
 }
 
-HRESULT EventSink::SetStatus(LONG, HRESULT, BSTR, IWbemClassObject*) { return WBEM_S_NO_ERROR; }
+HRESULT EventSink::SetStatus(LONG flags, HRESULT, BSTR, IWbemClassObject*) {
+    if (flags == WBEM_STATUS_COMPLETE) InterlockedExchange(&m_ended, 1);
+    return WBEM_S_NO_ERROR;
+}
+
+namespace {
+
+// The main window's brightness subscription, kept on its thread so that it
+// can be checked and replaced. Used on that thread only.
+struct KeptBrightness {
+    IWbemServices* services = nullptr;
+    IWbemObjectSink* forWmi = nullptr;
+    EventSink* sink = nullptr;
+} g_kept;
+
+void Keep(IWbemServices* services, IWbemObjectSink* forWmi, EventSink* sink) {
+    ForgetBrightness();
+    services->AddRef();
+    forWmi->AddRef();
+    sink->AddRef();
+    g_kept = {services, forWmi, sink};
+}
+
+}  // namespace
+
+void ForgetBrightness() {
+    if (g_kept.sink) g_kept.sink->Release();
+    if (g_kept.forWmi) g_kept.forWmi->Release();
+    if (g_kept.services) g_kept.services->Release();
+    g_kept = {};
+}
+
+bool BrightnessEventsAlive() {
+    if (!g_kept.sink || g_kept.sink->Ended()) return false;
+    UniqueBstr name(SysAllocString(L"__SystemClass"));
+    if (!name) return true;  // nothing could be asked: not a sign of a lost connection
+    ComPtr<IWbemClassObject> object;
+    const HRESULT hr = g_kept.services->GetObject(name.Get(), 0, nullptr, object.Put(), nullptr);
+    return !brindle::ConnectionLost(static_cast<std::uint32_t>(hr));
+}
+
+int RenewBrightness(HWND target) {
+    if (g_kept.sink) {
+        g_kept.sink->Retire();
+        if (!g_kept.sink->Ended()) g_kept.services->CancelAsyncCall(g_kept.forWmi);  // fails at once when gone
+        ForgetBrightness();
+    }
+    return SubscribeBrightness(target);
+}
 
 int SubscribeBrightness(HWND target) {
     UniqueBstr nameSpace(SysAllocString(L"ROOT\\WMI"));
@@ -82,6 +133,9 @@ int SubscribeBrightness(HWND target) {
     brindle::SinkForWmi(sink, forWmi);
     HRESULT hr = services->ExecNotificationQueryAsync(language.Get(), query.Get(), WBEM_FLAG_SEND_STATUS, nullptr,
                                                       forWmi.Get());
+    // Kept only where the objects outlive this call: on a thread whose COM
+    // this call did not start.
+    if (SUCCEEDED(hr) && !join.joined) Keep(services.Get(), forWmi.Get(), sink);
     sink->Release();
     if (FAILED(hr)) {
         std::printf("ExecNotificationQueryAsync failed with = 0x%X\n", static_cast<unsigned>(hr));

@@ -22,7 +22,12 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Indicate(LONG count, IWbemClassObject** objects) override;
+    // A completion ends the subscription: nothing is sent after it.
     HRESULT STDMETHODCALLTYPE SetStatus(LONG flags, HRESULT result, BSTR text, IWbemClassObject* object) override;
+
+    // From now on the sink sends nothing: its subscription is being replaced.
+    void Retire() { InterlockedExchange(&m_retired, 1); }
+    bool Ended() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_ended), 0, 0) != 0; }
 
 private:
     virtual ~EventSink() { m_done = true; }
@@ -30,12 +35,25 @@ private:
     LONG m_refs = 0;
     bool m_done = false;
     const HWND m_target;
+    LONG m_retired = 0;
+    LONG m_ended = 0;
 };
 
 // Subscribes an EventSink for target to the brightness events, for the rest
 // of the process. 0 success, 1 query failed, 3 no locator, 4 no connection,
-// 5 proxy security failed.
+// 5 proxy security failed. On a thread whose COM was initialised before,
+// the subscription is kept (the latest one only) for the calls below.
 int SubscribeBrightness(HWND target);
+// Whether the kept brightness subscription still stands: made, not ended,
+// and its connection answers one cheap call.
+bool BrightnessEventsAlive();
+// Ends the kept subscription (its sink sends nothing more; cancelled when
+// its connection still answers) and subscribes again; SubscribeBrightness's
+// result.
+int RenewBrightness(HWND target);
+// Lets go of the kept subscription without ending it, before the thread's
+// COM goes (the main window's clean-up).
+void ForgetBrightness();
 
 // The brightness of the first monitor in percent, or lastKnown when it
 // cannot be read.

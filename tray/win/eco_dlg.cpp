@@ -54,14 +54,15 @@ public:
         GUID g = ToGuid(scheme);
         return PowerDeleteScheme(nullptr, &g) == ERROR_SUCCESS;
     }
-    bool Enumerate(unsigned index, SchemeId& scheme) override {
+    Enumerated Enumerate(unsigned index, SchemeId& scheme) override {
         GUID g = {};
         DWORD size = sizeof g;
-        if (PowerEnumerate(nullptr, nullptr, nullptr, ACCESS_SCHEME, index, reinterpret_cast<UCHAR*>(&g), &size) !=
-            ERROR_SUCCESS)
-            return false;
+        const DWORD rc =
+            PowerEnumerate(nullptr, nullptr, nullptr, ACCESS_SCHEME, index, reinterpret_cast<UCHAR*>(&g), &size);
+        if (rc == ERROR_NO_MORE_ITEMS) return Enumerated::End;
+        if (rc != ERROR_SUCCESS) return Enumerated::Failed;
         scheme = ToSchemeId(g);
-        return true;
+        return Enumerated::Scheme;
     }
 };
 

@@ -2,7 +2,9 @@
 
 #include "handles.h"
 #include "resource.h"
+#include "code_page_text.h"
 #include "settings.h"
+#include "window_accessible.h"
 
 #include <algorithm>
 #include <vector>
@@ -11,6 +13,9 @@
 namespace vx {
 
 namespace {
+
+// The window's timer that speaks a settled announcement.
+constexpr UINT_PTR kTimerSpeak = 1;
 
 // Pictures are small; anything larger is not one of them.
 constexpr LONGLONG kMaxPictureFileSize = 64 * 1024 * 1024;
@@ -225,12 +230,33 @@ CVXSysOSD::CVXSysOSD(std::string imageDirectory) : m_imageDirectory(std::move(im
 
 CVXSysOSD::~CVXSysOSD() {
     if (Hwnd()) DestroyWindow(Hwnd());
+    if (m_accessible) {
+        // A client may still hold it: it outlives the window, answering nothing.
+        m_accessible->Detach();
+        m_accessible->Release();
+    }
 }
 
 HWND CVXSysOSD::Create() { return CDialogBase::Create(IDD_OSD, nullptr); }
 
-bool CVXSysOSD::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+bool CVXSysOSD::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (msg == WM_GETOBJECT) {
+        bool handled = false;
+        if (m_accessible) result = m_accessible->Answer(wParam, lParam, handled);
+        return handled;
+    }
+    if (msg == WM_TIMER && wParam == kTimerSpeak) {
+        SpeakDue();
+        result = 0;
+        return true;
+    }
+    if (msg == WM_DESTROY) {
+        KillTimer(Hwnd(), kTimerSpeak);
+        if (m_accessible) m_accessible->Detach();
+        return false;
+    }
     if (msg != WM_INITDIALOG) return false;
+    if (!m_accessible) m_accessible = new WindowAccessible(Hwnd(), ROLE_SYSTEM_ALERT);
     m_blend.BlendOp = AC_SRC_OVER;
     m_blend.BlendFlags = 0;
     m_blend.SourceConstantAlpha = 255;
@@ -242,14 +268,56 @@ bool CVXSysOSD::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     return true;
 }
 
-void CVXSysOSD::UpdateOSD(const OSDRequest& request) {
+void CVXSysOSD::UpdateOSD(const OSDRequest& request, const std::string& spoken, unsigned codePage) {
     if (!Hwnd()) return;
     if (request.kind == kOsdLevelBar) m_maximum = request.maximum;
     if (!m_gdiplus) m_gdiplus.emplace();
     m_pictures = LoadOsdPictures(m_imageDirectory, request, &m_cache);
     const SIZE size = OsdPictureSize(request.kind, m_pictures);
     PlaceOSD(request.kind, size.cx, size.cy);
-    DrawOSD(request.kind, request.level);
+    const bool drawn = DrawOSD(request.kind, request.level);
+    // A request that draws nothing shows nothing, so it says nothing either
+    // (and takes back what an earlier picture had still to say).
+    if (!drawn || spoken.empty()) {
+        m_speech.Cancel();
+        KillTimer(Hwnd(), kTimerSpeak);
+        return;
+    }
+    // Until it is due the window has no name: a reader that looks at the
+    // window when it appears finds nothing to say, not the last result.
+    if (m_accessible) m_accessible->SetName({});
+    SetWindowTextW(Hwnd(), L"");
+    m_speechCodePage = codePage;
+    m_speech.Post(spoken, GetTickCount64());
+    SetTimer(Hwnd(), kTimerSpeak, static_cast<UINT>(SpeechDebounce::kQuietMs), nullptr);
+}
+
+void CVXSysOSD::SpeakDue() {
+    HWND hwnd = Hwnd();
+    const auto wait = m_speech.WaitMs(GetTickCount64());
+    if (!wait) {
+        KillTimer(hwnd, kTimerSpeak);
+        return;
+    }
+    if (*wait > 0) {
+        // Early: wait out the rest.
+        SetTimer(hwnd, kTimerSpeak, static_cast<UINT>(*wait), nullptr);
+        return;
+    }
+    KillTimer(hwnd, kTimerSpeak);
+    const auto due = m_speech.TakeDue(GetTickCount64());
+    // A picture hidden before its text was due is not announced.
+    if (!due || !IsWindowVisible(hwnd) || !m_accessible) return;
+    const std::wstring text = WideFromCodePage(*due, m_speechCodePage);
+    m_accessible->SetName(text);
+    SetWindowTextW(hwnd, text.c_str());
+    if (!m_notification) m_notification.emplace();
+    BOOL screenReader = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENREADER, 0, &screenReader, 0);
+    const SpeechRoute route =
+        ChooseSpeechRoute(m_notification->Bound(), m_notification->ClientsListening(), screenReader != FALSE);
+    if (route.alert) NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd, OBJID_CLIENT, CHILDID_SELF);
+    if (route.notification) m_notification->Raise(hwnd, text, L"OsdResult");
 }
 
 void CVXSysOSD::PlaceOSD(int kind, int width, int height) {
@@ -261,8 +329,9 @@ void CVXSysOSD::PlaceOSD(int kind, int width, int height) {
     SetWindowPos(Hwnd(), HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void CVXSysOSD::DrawOSD(int kind, int level) {
+bool CVXSysOSD::DrawOSD(int kind, int level) {
     HWND hwnd = Hwnd();
+    bool drawn = false;
     {
         WindowDc window(hwnd);
         auto canvas = ComposeOsd(window.dc, kind, level, m_maximum, m_pictures);
@@ -272,13 +341,15 @@ void CVXSysOSD::DrawOSD(int kind, int level) {
             POINT destination = {rect.left, rect.top};
             SIZE size = {canvas->Width(), canvas->Height()};
             POINT source = {0, 0};
-            UpdateLayeredWindow(hwnd, window.dc, &destination, &size, canvas->Dc(), &source, 0, &m_blend, ULW_ALPHA);
+            drawn = UpdateLayeredWindow(hwnd, window.dc, &destination, &size, canvas->Dc(), &source, 0, &m_blend,
+                                        ULW_ALPHA) != FALSE;
         } else {
             // No picture: the window keeps no area, so no earlier picture shows.
             SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
     m_pictures = {};  // only the cache keeps pictures between requests
+    return drawn;
 }
 
 bool IsFullScreenForeground(HWND mainWindow) {

@@ -3,6 +3,8 @@
 // it with per-pixel alpha. The main window decides when it is visible.
 #pragma once
 
+#include "announcements.h"
+#include "automation_notification.h"
 #include "dialog_base.h"
 #include "osd_layout.h"
 #include "picture_cache.h"
@@ -15,6 +17,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+class WindowAccessible;
 
 namespace vx {
 
@@ -99,15 +103,19 @@ public:
     HWND Create();
 
     // Takes the request's pictures (decoded once, while their files stay
-    // unchanged), moves the window and draws it.
-    void UpdateOSD(const OSDRequest& request);
+    // unchanged), moves the window and draws it. A picture drawn is also
+    // announced to accessibility clients as `spoken` (text in the code page
+    // `codePage`, 0 for the system's) once no newer request has come for
+    // half a second, if the window is still visible then.
+    void UpdateOSD(const OSDRequest& request, const std::string& spoken = {}, unsigned codePage = 0);
 
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void PlaceOSD(int kind, int width, int height);
-    void DrawOSD(int kind, int level);
+    bool DrawOSD(int kind, int level);
+    void SpeakDue();
 
     BLENDFUNCTION m_blend = {};
     // Started by the first request, so a run that shows no OSD neither loads
@@ -117,6 +125,13 @@ private:
     OsdPictureCache m_cache{kOsdPictureCacheBytes};
     OsdPictures m_pictures;
     int m_maximum = 0;
+    // What the window says: its accessible object (an alert), the text
+    // waiting for its burst to settle, and UI Automation's notification,
+    // bound at the first announcement.
+    WindowAccessible* m_accessible = nullptr;
+    SpeechDebounce m_speech;
+    unsigned m_speechCodePage = 0;
+    std::optional<AutomationNotification> m_notification;
 };
 
 // True when a program other than the desktop covers the primary monitor in

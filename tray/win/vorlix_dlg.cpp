@@ -1,10 +1,12 @@
 #include "vorlix_dlg.h"
 
 #include "about_dlg.h"
+#include "announcements.h"
 #include "brightness.h"
 #include "device_commands.h"
 #include "device_commands_win.h"
 #include "resource.h"
+#include "tray_callback.h"
 #include "tray_rules.h"
 #include "volume.h"
 
@@ -24,8 +26,9 @@ namespace {
 // The power-source setting: data 0 mains, 1 battery.
 const GUID kAcDcPowerSource = {0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
 
-constexpr UINT_PTR kTimerIds[] = {kTimerHideMainWindow, kTimerOsdCentre,         kTimerOsdDevice,
-                                  kTimerOsdSecondDevice, kTimerVolumeSuppression, kTimerOsdLevelBar};
+constexpr UINT_PTR kTimerIds[] = {kTimerHideMainWindow,    kTimerOsdCentre,   kTimerOsdDevice,
+                                  kTimerOsdSecondDevice,   kTimerVolumeSuppression, kTimerOsdLevelBar,
+                                  kTimerEventsCheck,       kTimerEventsRetry};
 
 }  // namespace
 
@@ -92,7 +95,7 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         result = TRUE;
         return true;
     case WM_TRAYICON:
-        OnTrayIcon(lParam);
+        OnTrayIcon(wParam, lParam);
         result = 1;
         return true;
     case WM_BRIGHTNESS_NOTIFY:
@@ -103,6 +106,9 @@ bool CVorlixDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& resu
         return true;
     case WM_FIRMWARE_EVENT:
         result = OnFirmwareEvent(wParam, lParam);
+        return true;
+    case WM_FIRMWARE_EVENTS_ENDED:
+        FollowRenewal(m_eventRenewal.Ended());
         return true;
     case WM_PAINT:
         return OnPaintMinimised();
@@ -129,13 +135,7 @@ BOOL CVorlixDlg::OnInitDialog() {
 
     // Firmware hotkey events arrive from now on as WM_FIRMWARE_EVENT.
     m_bridge.AddHWND(hwnd);
-    {
-        UniqueBstr query(SysAllocString(L"Select * from ZEL_Event"));
-        UniqueBstr nameSpace(SysAllocString(L"root\\wmi"));
-        UniqueBstr language(SysAllocString(L"WQL"));
-        char errorText[BRINDLE_TEXT_SIZE] = {};
-        m_bridge.ZELWMIEvent(query.Get(), errorText, nameSpace.Get(), language.Get());
-    }
+    SubscribeFirmwareEvents();
 
     InitCommonControls();
     m_language = SelectLanguageSection();
@@ -200,6 +200,10 @@ void CVorlixDlg::AddTrayIcon() {
     m_trayIcon.hIcon = m_hSmallIcon;
     lstrcpynA(m_trayIcon.szTip, kMainWindowTitle, sizeof m_trayIcon.szTip);
     Shell_NotifyIconA(NIM_ADD, &m_trayIcon);
+    // The newer version makes the shell report Enter, the menu key and
+    // Shift+F10 on the icon, so the menu opens from the keyboard too.
+    m_trayIcon.uVersion = NOTIFYICON_VERSION_4;
+    m_trayVersion4 = Shell_NotifyIconA(NIM_SETVERSION, &m_trayIcon) != FALSE;
 }
 
 void CVorlixDlg::RemoveTrayIcon() {
@@ -207,15 +211,20 @@ void CVorlixDlg::RemoveTrayIcon() {
     Shell_NotifyIconA(NIM_DELETE, &m_trayIcon);
 }
 
-void CVorlixDlg::OnTrayIcon(LPARAM mouseMessage) {
-    // Left clicks and double-clicks do nothing; the menu opens on right-button release.
-    if (mouseMessage == WM_RBUTTONUP) ShowTrayMenu();
+void CVorlixDlg::OnTrayIcon(WPARAM wParam, LPARAM lParam) {
+    // Left clicks and double-clicks do nothing; the menu opens once per right
+    // click and for the keyboard's requests. One menu at a time.
+    const TrayCallback callback = DecodeTrayCallback(m_trayVersion4, wParam, lParam);
+    if (!OpensTrayMenu(m_trayVersion4, callback.event) || m_trayMenuOpen) return;
+    const POINT anchor = {callback.x, callback.y};
+    ShowTrayMenu(callback.hasAnchor ? &anchor : nullptr);
 }
 
-void CVorlixDlg::ShowTrayMenu() {
+void CVorlixDlg::ShowTrayMenu(const POINT* anchor) {
     HWND hwnd = Hwnd();
     POINT cursor = {};
     GetCursorPos(&cursor);
+    if (anchor) cursor = *anchor;
     SetForegroundWindow(hwnd);
 
     UniqueMenu menu(CreatePopupMenu());
@@ -226,7 +235,9 @@ void CVorlixDlg::ShowTrayMenu() {
     for (int item : TrayMenuItems(m_userDefinePreset, storedPath))
         AppendMenuA(menu.Get(), MF_STRING, item, ReadLanguageText(m_language, MenuItemTextKey(item)).c_str());
 
+    m_trayMenuOpen = true;
     TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd, nullptr);
+    m_trayMenuOpen = false;
     // Lets the menu close properly when the user clicks elsewhere.
     PostMessageA(hwnd, WM_NULL, 0, 0);
 }
@@ -302,6 +313,13 @@ void CVorlixDlg::OnTimer(UINT_PTR id) {
         StopTimer(id);
         m_volumeSuppressed = 0;
         break;
+    case kTimerEventsCheck:
+        OnEventsCheckTimer();
+        break;
+    case kTimerEventsRetry:
+        StopTimer(id);
+        OnEventsRetryTimer();
+        break;
     default:
         break;
     }
@@ -313,7 +331,7 @@ CVXSysOSD* CVorlixDlg::OsdWindow(int kind) {
     return nullptr;
 }
 
-void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum) {
+void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum, int percent) {
     CVXSysOSD* osd = OsdWindow(kind);
     if (!osd) return;
     if (command != SW_SHOW) {
@@ -321,7 +339,10 @@ void CVorlixDlg::ShowOSD(int command, int kind, int level, int code, int maximum
         return;
     }
     if (IsFullScreenForeground(Hwnd())) return;
-    osd->UpdateOSD({kind, level, code, maximum});
+    const SpokenResult spoken = SpokenResultFor(kind, code, level, maximum, percent);
+    std::string text = spoken.key ? ReadLanguageText(m_language, spoken.key) : std::string();
+    if (spoken.percent >= 0) text = FillPercent(text, spoken.percent);
+    osd->UpdateOSD({kind, level, code, maximum}, text, SectionCodePage(m_language.section));
     ShowWindow(osd->Hwnd(), SW_SHOWNOACTIVATE);
     // A timer already running starts again: the OSD stays up 2 s after the last request.
     StartTimer(OsdHideTimer(kind), kOsdHidePeriodMs);
@@ -383,6 +404,7 @@ void CVorlixDlg::Cleanup() {
     m_volume.reset();
     m_eco.reset();
     RemoveEcoScheme(kRestoreSavedScheme);
+    ForgetBrightness();
     for (UINT_PTR id : kTimerIds)
         if (TimerHandle(id)) StopTimer(id);
     m_powerNotify.Reset();

@@ -7,6 +7,7 @@
 #include "activity_log.h"
 #include "dialog_base.h"
 #include "eco_dlg.h"
+#include "event_renewal.h"
 #include "handles.h"
 #include "kb_hook_thread.h"
 #include "osd_window.h"
@@ -32,6 +33,8 @@ inline constexpr UINT_PTR kTimerOsdDevice = 906;
 inline constexpr UINT_PTR kTimerOsdSecondDevice = 907;
 inline constexpr UINT_PTR kTimerOsdLevelBar = 909;
 inline constexpr UINT_PTR kTimerVolumeSuppression = 908;  // 3000 ms after a resume
+inline constexpr UINT_PTR kTimerEventsCheck = 910;        // kEventsCheckPeriodMs, while the program runs
+inline constexpr UINT_PTR kTimerEventsRetry = 911;        // once, before the next subscription attempt
 
 inline constexpr char kMainWindowTitle[] = "Corvane";
 inline constexpr UINT kTrayIconId = 1;
@@ -67,7 +70,9 @@ public:
     // The one OSD request: SW_SHOW shows the kind's picture and (re)starts its
     // two-second hide timer, any other command hides it. Ignored for an
     // unknown kind, and a show while a full-screen program is in front.
-    void ShowOSD(int command, int kind, int level, int code, int maximum);
+    // A picture shown is also announced in the language table's text;
+    // `percent` is the brightness bar's spoken level.
+    void ShowOSD(int command, int kind, int level, int code, int maximum, int percent = -1);
 
 protected:
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -77,13 +82,18 @@ private:
     void OnCommand(WPARAM wParam);
     void OnTimer(UINT_PTR id);
     void OnPowerBroadcast(WPARAM event, LPARAM data);
-    void OnTrayIcon(LPARAM mouseMessage);
+    void OnTrayIcon(WPARAM wParam, LPARAM lParam);
     // Level bars (vorlix_levels.cpp): brightness, volume and the volume keys.
     LRESULT OnBrightnessNotify(WPARAM percent);
     LRESULT OnVolumeNotify(WPARAM muted, LPARAM level);
     LRESULT OnKbHookMessage(LPARAM keystroke);
     // Firmware hotkeys (vorlix_hotkeys.cpp).
     LRESULT OnFirmwareEvent(WPARAM wParam, LPARAM lParam);
+    // The firmware event subscription and its renewal (vorlix_events.cpp).
+    void SubscribeFirmwareEvents();
+    void FollowRenewal(EventRenewal::Step step);
+    void OnEventsCheckTimer();
+    void OnEventsRetryTimer();
     void ToggleTheaterMode();
     void ShowVolumeBar();
     void LoadKbHook();
@@ -93,7 +103,8 @@ private:
 
     void AddTrayIcon();
     void RemoveTrayIcon();
-    void ShowTrayMenu();
+    // At the anchor the shell gave, or at the cursor.
+    void ShowTrayMenu(const POINT* anchor = nullptr);
     // Ends the program (closing an open about box and user-defined key dialog
     // first); WM_DESTROY cleans up.
     void Exit();
@@ -128,6 +139,10 @@ private:
     int m_savedBrightness = -1;
 
     NOTIFYICONDATAA m_trayIcon = {};
+    // The shell took the newer icon version: keyboard events, and the
+    // callback's newer layout.
+    bool m_trayVersion4 = false;
+    bool m_trayMenuOpen = false;
     LONG m_volumeSuppressed = 0;
     LONG m_skipNextBrightnessOsd = 0;
     HICON m_hIcon = nullptr;
@@ -138,8 +153,9 @@ private:
     CBrindle m_bridge;
     CVXActivityLog m_log;
 
-    // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909.
-    UINT_PTR m_timers[6] = {};
+    // Timer handles, 0 while a timer is not running: 900, 905, 906, 907, 908, 909, 910, 911.
+    UINT_PTR m_timers[8] = {};
+    EventRenewal m_eventRenewal;
 
     // Written by the volume message handler, read by the volume-key handler.
     // Also written by the volume watcher's binding, on an audio thread.

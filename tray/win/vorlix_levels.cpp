@@ -17,7 +17,7 @@ LRESULT CVorlixDlg::OnBrightnessNotify(WPARAM percent) {
     if (d.clearSkip) m_skipNextBrightnessOsd = 0;
     if (d.show)
         ShowOSD(SW_SHOW, kOsdLevelBar, BrightnessStep(static_cast<int>(percent)), kLevelBrightness,
-                kBrightnessMaximum);
+                kBrightnessMaximum, static_cast<int>(percent));
     return 1;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "power_registry.h"
+#include "settings_registry.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ bool readWholeFile(LPCWSTR path, std::string& out, DWORD& error) {
   return ok;
 }
 
+// Failures asked for by a test (emuctl setting PowerFailCalls N): the call
+// fails as Windows' does for a caller the power policy is closed to.
+bool failedOnRequest() { return emu::SettingsStore().takePowerFailure(); }
+
 GUID* newGuid(const GUID& g) {
   auto* p = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
   if (p) *p = g;
@@ -43,6 +48,7 @@ extern "C" {
 
 DWORD WINAPI PowerGetActiveScheme(HKEY, GUID** activePolicyGuid) {
   if (!activePolicyGuid) return ERROR_INVALID_PARAMETER;
+  if (failedOnRequest()) return ERROR_ACCESS_DENIED;
   GUID g{};
   if (DWORD e = emu::PowerStore().active(g)) return e;
   *activePolicyGuid = newGuid(g);
@@ -51,12 +57,14 @@ DWORD WINAPI PowerGetActiveScheme(HKEY, GUID** activePolicyGuid) {
 
 DWORD WINAPI PowerSetActiveScheme(HKEY, const GUID* schemeGuid) {
   if (!schemeGuid) return ERROR_INVALID_PARAMETER;
+  if (failedOnRequest()) return ERROR_ACCESS_DENIED;
   return emu::PowerStore().setActive(*schemeGuid);
 }
 
 DWORD WINAPI PowerEnumerate(HKEY, const GUID* schemeGuid, const GUID* subGroup, POWER_DATA_ACCESSOR accessFlags,
                             ULONG index, UCHAR* buffer, DWORD* bufferSize) {
   if (!bufferSize) return ERROR_INVALID_PARAMETER;
+  if (failedOnRequest()) return ERROR_ACCESS_DENIED;
   // Only the schemes themselves are enumerated here.
   if (accessFlags != ACCESS_SCHEME || schemeGuid || subGroup) return ERROR_NOT_SUPPORTED;
   std::vector<emu::PowerScheme> all;
@@ -77,6 +85,7 @@ DWORD WINAPI PowerEnumerate(HKEY, const GUID* schemeGuid, const GUID* subGroup, 
 
 DWORD WINAPI PowerImportPowerScheme(HKEY, LPCWSTR importFileNamePath, GUID** destinationSchemeGuid) {
   if (!importFileNamePath || !destinationSchemeGuid) return ERROR_INVALID_PARAMETER;
+  if (failedOnRequest()) return ERROR_ACCESS_DENIED;
   std::string content;
   DWORD error = 0;
   if (!readWholeFile(importFileNamePath, content, error)) return error;
@@ -95,6 +104,7 @@ DWORD WINAPI PowerImportPowerScheme(HKEY, LPCWSTR importFileNamePath, GUID** des
 
 DWORD WINAPI PowerDeleteScheme(HKEY, const GUID* schemeGuid) {
   if (!schemeGuid) return ERROR_INVALID_PARAMETER;
+  if (failedOnRequest()) return ERROR_ACCESS_DENIED;
   return emu::PowerStore().remove(*schemeGuid);
 }
 

@@ -2,12 +2,14 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "com.h"
 #include "event_bus.h"
 #include "event_class.h"
 #include "object.h"
+#include "wmi_service_registry.h"
 
 namespace emu {
 namespace {
@@ -33,7 +35,8 @@ class Subscriptions {
   Subscriptions(const Subscriptions&) = delete;
   Subscriptions& operator=(const Subscriptions&) = delete;
 
-  HRESULT subscribe(IWbemObjectSink* sink, const std::string& server, std::uint32_t eventClass) {
+  HRESULT subscribe(IWbemObjectSink* sink, const std::string& server, std::uint32_t eventClass,
+                    std::uint32_t generation) {
     CriticalSectionGuard g(cs_);
     if (!thread_) {
       HRESULT hr = start(server);
@@ -42,7 +45,7 @@ class Subscriptions {
     auto from = bus_->nextSequence();
     if (!from) return WBEM_E_FAILED;
     sink->AddRef();
-    entries_.push_back({sink, *from, eventClass});
+    entries_.push_back({sink, *from, eventClass, generation});
     return WBEM_S_NO_ERROR;
   }
 
@@ -72,6 +75,7 @@ class Subscriptions {
     IWbemObjectSink* sink;  // one reference held
     std::uint64_t from;     // first batch raised after the subscription
     std::uint32_t eventClass;
+    std::uint32_t generation;  // of the WMI service it was made in
   };
 
   HRESULT start(const std::string& server) {
@@ -103,7 +107,35 @@ class Subscriptions {
   void run() {
     for (;;) {
       WaitForSingleObject(listener_->wakeEvent(), kPollMs);
+      // Ends what a restart of the WMI service ended before anything more
+      // is delivered, so no batch raised after the restart reaches them.
+      endRestarted();
       for (const auto& batch : listener_->take()) deliver(batch);
+    }
+  }
+
+  // As Windows does when its WMI service stops: every subscription made
+  // before is over. Told with the status the service gives on its way down
+  // (WBEM_E_SHUTTING_DOWN), or, as when the service dies, never told.
+  void endRestarted() {
+    const WmiServiceState state = loadWmiService();
+    std::vector<std::pair<IWbemObjectSink*, SubscriptionFate>> ended;
+    {
+      CriticalSectionGuard g(cs_);
+      for (auto it = entries_.begin(); it != entries_.end();) {
+        const SubscriptionFate fate = subscriptionFate(state, it->generation);
+        if (fate == SubscriptionFate::Live) {
+          ++it;
+          continue;
+        }
+        ended.emplace_back(it->sink, fate);
+        it = entries_.erase(it);
+      }
+    }
+    for (auto [sink, fate] : ended) {
+      if (fate == SubscriptionFate::EndWithStatus)
+        sink->SetStatus(WBEM_STATUS_COMPLETE, WBEM_E_SHUTTING_DOWN, nullptr, nullptr);
+      sink->Release();
     }
   }
 
@@ -152,9 +184,9 @@ Subscriptions& subscriptions() {
 }  // namespace
 
 HRESULT subscribeEvents(IWbemObjectSink* sink, const std::string& server,
-                        std::uint32_t eventClass) {
+                        std::uint32_t eventClass, std::uint32_t generation) {
   if (!sink) return WBEM_E_INVALID_PARAMETER;
-  return subscriptions().subscribe(sink, server, eventClass);
+  return subscriptions().subscribe(sink, server, eventClass, generation);
 }
 
 HRESULT cancelEvents(IWbemObjectSink* sink) {

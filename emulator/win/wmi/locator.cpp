@@ -7,6 +7,7 @@
 #include "settings_registry.h"
 #include "services.h"
 #include "wide.h"
+#include "wmi_service_registry.h"
 #include "wmi_model.h"
 
 namespace emu {
@@ -73,6 +74,10 @@ HRESULT Locator::ConnectServer(const BSTR strNetworkResource, const BSTR strUser
   if (strNetworkResource && isEmulatedNamespace(ns, localComputerName())) {
     // As Windows does, a local connection takes no credentials.
     if (hasText(strUser) || hasText(strPassword)) return WBEM_E_LOCAL_CREDENTIALS;
+    // While the WMI service restarts (emuctl wmi-restart) there is no server
+    // to reach: DCOM answers RPC_S_SERVER_UNAVAILABLE.
+    if (connectionRefused(loadWmiService(), GetTickCount64()))
+      return HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
     *ppNamespace = Services::create();
     return *ppNamespace ? WBEM_S_NO_ERROR : WBEM_E_OUT_OF_MEMORY;
   }

@@ -11,6 +11,7 @@
 #include "text.h"
 #include "variant.h"
 #include "wide.h"
+#include "wmi_service_registry.h"
 
 namespace emu {
 namespace {
@@ -80,7 +81,12 @@ HRESULT putOutcomeStatus(PutOutcome o) {
 
 }  // namespace
 
-Services::Services() : server_(computerName()) {}
+Services::Services() : server_(computerName()), generation_(loadWmiService().generation) {}
+
+// A services object of a WMI service that has restarted since it was made
+// is a proxy whose server is gone: every call fails as a Windows proxy's
+// does then, with RPC_E_DISCONNECTED.
+bool Services::gone() const { return objectGone(loadWmiService(), generation_); }
 
 Services* Services::create() { return new (std::nothrow) Services(); }
 
@@ -108,6 +114,7 @@ HRESULT Services::ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery, LO
                             IWbemContext*, IEnumWbemClassObject** ppEnum) {
   if (!ppEnum || !strQuery) return WBEM_E_INVALID_PARAMETER;
   *ppEnum = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   if (!strQueryLanguage || !isWql(bstrText(strQueryLanguage))) return WBEM_E_INVALID_QUERY_TYPE;
   if (lFlags & WBEM_FLAG_PROTOTYPE) return WBEM_E_NOT_SUPPORTED;
   WqlQuery q = parseWql(bstrText(strQuery));
@@ -123,6 +130,7 @@ HRESULT Services::CreateInstanceEnum(const BSTR strFilter, LONG lFlags, IWbemCon
                                      IEnumWbemClassObject** ppEnum) {
   if (!ppEnum || !strFilter) return WBEM_E_INVALID_PARAMETER;
   *ppEnum = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   const ClassDef* cls = findClass(bstrText(strFilter));
   if (!cls) return WBEM_E_INVALID_CLASS;
   // Failures asked for by a test (emuctl setting FailInstanceEnums N).
@@ -162,6 +170,7 @@ HRESULT Services::GetObject(const BSTR strObjectPath, LONG, IWbemContext*,
   if (!ppObject && !ppCallResult) return WBEM_E_INVALID_PARAMETER;
   if (ppObject) *ppObject = nullptr;
   if (ppCallResult) *ppCallResult = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   IWbemClassObject* obj = nullptr;
   HRESULT hr = getObject(strObjectPath, &obj);
   giveCallResult(ppCallResult, hr, obj, {});
@@ -213,6 +222,7 @@ HRESULT Services::putInstance(IWbemClassObject* inst, LONG flags, std::string* r
 HRESULT Services::PutInstance(IWbemClassObject* pInst, LONG lFlags, IWbemContext*,
                               IWbemCallResult** ppCallResult) {
   if (ppCallResult) *ppCallResult = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   std::string rel;
   HRESULT hr = putInstance(pInst, lFlags, &rel);
   giveCallResult(ppCallResult, hr, nullptr, rel);
@@ -224,6 +234,7 @@ HRESULT Services::OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**
                                 IWbemCallResult** ppResult) {
   if (ppWorkingNamespace) *ppWorkingNamespace = nullptr;
   if (ppResult) *ppResult = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_INVALID_NAMESPACE;
 }
 
@@ -233,6 +244,7 @@ HRESULT Services::ExecNotificationQueryAsync(const BSTR strQueryLanguage, const 
                                              LONG, IWbemContext*,
                                              IWbemObjectSink* pResponseHandler) {
   if (!strQuery || !pResponseHandler) return WBEM_E_INVALID_PARAMETER;
+  if (gone()) return RPC_E_DISCONNECTED;
   switch (planNotificationQuery(bstrText(strQueryLanguage), bstrText(strQuery))) {
     case NotificationVerdict::Subscribe: break;
     case NotificationVerdict::InvalidQueryType: return WBEM_E_INVALID_QUERY_TYPE;
@@ -245,59 +257,76 @@ HRESULT Services::ExecNotificationQueryAsync(const BSTR strQueryLanguage, const 
   // WBEM_FLAG_SEND_STATUS changes nothing: events go to Indicate, and
   // SetStatus comes only when the call ends (CancelAsyncCall).
   auto eventClass = eventClassId(parseWql(bstrText(strQuery)).className);
-  return subscribeEvents(pResponseHandler, server_, eventClass.value_or(kZelEventClass));
+  return subscribeEvents(pResponseHandler, server_, eventClass.value_or(kZelEventClass), generation_);
 }
 
-HRESULT Services::CancelAsyncCall(IWbemObjectSink* pSink) { return cancelEvents(pSink); }
+HRESULT Services::CancelAsyncCall(IWbemObjectSink* pSink) {
+  if (gone()) return RPC_E_DISCONNECTED;
+  return cancelEvents(pSink);
+}
 
 // Not offered (yet) by the emulated firmware's provider.
 HRESULT Services::QueryObjectSink(LONG, IWbemObjectSink** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::GetObjectAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::PutClass(IWbemClassObject*, LONG, IWbemContext*, IWbemCallResult** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::PutClassAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::DeleteClass(const BSTR, LONG, IWbemContext*, IWbemCallResult** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::DeleteClassAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::CreateClassEnum(const BSTR, LONG, IWbemContext*, IEnumWbemClassObject** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::CreateClassEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::PutInstanceAsync(IWbemClassObject*, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::DeleteInstance(const BSTR, LONG, IWbemContext*, IWbemCallResult** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::DeleteInstanceAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::CreateInstanceEnumAsync(const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::ExecQueryAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 HRESULT Services::ExecNotificationQuery(const BSTR, const BSTR, LONG, IWbemContext*,
                                         IEnumWbemClassObject** pp) {
   if (pp) *pp = nullptr;
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 // GetULong of Method_ULong: takes no input, answers "Data".
@@ -307,6 +336,7 @@ HRESULT Services::ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
   if (ppOut) *ppOut = nullptr;
   if (pp) *pp = nullptr;
   if (!strObjectPath || !strMethodName) return WBEM_E_INVALID_PARAMETER;
+  if (gone()) return RPC_E_DISCONNECTED;
   settings_.countMethodCall();
   if (auto b = planSetBrightness(bstrText(strObjectPath), bstrText(strMethodName), server_))
     return setBrightness(*b, pInParams, pp);
@@ -377,6 +407,7 @@ HRESULT Services::setBrightness(const BrightnessMethodPlan& plan, IWbemClassObje
 
 HRESULT Services::ExecMethodAsync(const BSTR, const BSTR, LONG, IWbemContext*, IWbemClassObject*,
                                   IWbemObjectSink*) {
+  if (gone()) return RPC_E_DISCONNECTED;
   return WBEM_E_NOT_SUPPORTED;
 }
 

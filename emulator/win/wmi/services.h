@@ -78,6 +78,7 @@ class Services final : public ComObject<IWbemServices, ClientSecurity> {
 
  private:
   Services();
+  bool gone() const;
   HRESULT enumerate(const ClassDef& cls, LONG flags, IEnumWbemClassObject** ppEnum);
   HRESULT getObject(const BSTR path, IWbemClassObject** ppObject);
   HRESULT putInstance(IWbemClassObject* inst, LONG flags, std::string* relPath);
@@ -87,6 +88,7 @@ class Services final : public ComObject<IWbemServices, ClientSecurity> {
   Ec ec_{backend_};
   SettingsStore settings_;
   const std::string server_;
+  const std::uint32_t generation_;  // of the WMI service it was made in
 };
 
 }  // namespace emu

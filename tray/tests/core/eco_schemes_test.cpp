@@ -22,37 +22,46 @@ struct FakePower : vx::PowerSchemeCalls {
     bool denyDelete = false;
     int calls = 0;
     int deletes = 0;
+    int failNext = 0;  // the next N calls, whichever, fail and change nothing
+
+    bool Failing() {
+        if (failNext == 0) return false;
+        --failNext;
+        return true;
+    }
 
     bool Has(const SchemeId& s) const { return std::find(schemes.begin(), schemes.end(), s) != schemes.end(); }
     bool GetActive(SchemeId& out) override {
         ++calls;
+        if (Failing()) return false;
         out = active;
         return true;
     }
     bool ImportEcoFile(const SchemeId& as) override {
         ++calls;
-        if (!fileReadable) return false;
+        if (Failing() || !fileReadable) return false;
         if (!Has(as)) schemes.push_back(as);
         return true;
     }
     bool SetActive(const SchemeId& s) override {
         ++calls;
-        if (denySetActive || !Has(s)) return false;
+        if (Failing() || denySetActive || !Has(s)) return false;
         active = s;
         return true;
     }
     bool Delete(const SchemeId& s) override {
         ++calls;
         ++deletes;
-        if (denyDelete || s == active || !Has(s)) return false;
+        if (Failing() || denyDelete || s == active || !Has(s)) return false;
         schemes.erase(std::find(schemes.begin(), schemes.end(), s));
         return true;
     }
-    bool Enumerate(unsigned index, SchemeId& out) override {
+    vx::Enumerated Enumerate(unsigned index, SchemeId& out) override {
         ++calls;
-        if (index >= schemes.size()) return false;
+        if (Failing()) return vx::Enumerated::Failed;
+        if (index >= schemes.size()) return vx::Enumerated::End;
         out = schemes[index];
-        return true;
+        return vx::Enumerated::Scheme;
     }
 };
 
@@ -161,6 +170,39 @@ TEST(EcoSchemes, FailingCallsGiveUpAfterTheBoundLeavingNoHalfMadeState) {
         EXPECT_EQ(power.deletes, vx::kPowerCallTries);
         EXPECT_EQ(power.active, kBalanced);
     }
+}
+
+// Calls that fail a few times in a row (fewer than the tries) are tried past
+// wherever they come; a listing that keeps failing is never read as a list
+// without the ECO scheme, so leaving ECO then changes nothing and says so.
+TEST(EcoSchemes, FailuresInARowAreTriedPastAndAFailedListingIsNoAnswer) {
+    for (int n = 1; n < vx::kPowerCallTries; ++n) {
+        SCOPED_TRACE(testing::Message() << n << " failing calls");
+        FakePower power;
+        power.active = kHigh;
+        vx::EcoSchemes eco(power);
+        power.failNext = n;
+        ASSERT_TRUE(eco.Enable());
+        EXPECT_EQ(power.active, vx::kEcoScheme);
+        power.failNext = n;
+        EXPECT_EQ(eco.EcoSchemeExists(), true);
+        power.failNext = n;
+        ASSERT_TRUE(eco.Disable(vx::kRestoreSavedScheme));
+        EXPECT_EQ(power.active, kHigh);
+        EXPECT_FALSE(power.Has(vx::kEcoScheme));
+    }
+    FakePower power;
+    vx::EcoSchemes eco(power);
+    ASSERT_TRUE(eco.Enable());
+    power.failNext = 1000;
+    EXPECT_EQ(eco.EcoSchemeExists(), std::nullopt);
+    EXPECT_FALSE(eco.Disable(vx::kRestoreSavedScheme));
+    EXPECT_FALSE(eco.Enable());
+    EXPECT_EQ(power.active, vx::kEcoScheme);  // nothing changed, nothing claimed
+    power.failNext = 0;
+    EXPECT_TRUE(eco.Disable(vx::kRestoreSavedScheme));
+    EXPECT_EQ(power.active, kBalanced);
+    EXPECT_FALSE(power.Has(vx::kEcoScheme));
 }
 
 TEST(EcoSchemes, OnlyTheFirstLeftoverModeSchemeFoundIsDeleted) {

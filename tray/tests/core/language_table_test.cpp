@@ -1,5 +1,8 @@
 // The shipped language table: every section holds every key the program
-// reads, with a non-empty text, stored in its language's ANSI code page.
+// reads (the OSD's spoken texts too), with a non-empty text, stored in its
+// language's ANSI code page.
+#include "announcements.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -7,6 +10,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -70,7 +74,9 @@ TEST(LanguageTable, EverySectionIsCompleteAndInItsCodePage) {
         ASSERT_NE(it, table.end());
         const auto source = ParseIni(ReadFile(std::string(ZEL_DATA_DIR "/src/language/") + lang.section + ".ini"));
         const Section& wanted = source.at(lang.section);
-        for (const char* key : kKeys) {
+        std::vector<const char*> keys(std::begin(kKeys), std::end(kKeys));
+        keys.insert(keys.end(), std::begin(vx::kSpokenKeys), std::end(vx::kSpokenKeys));
+        for (const char* key : keys) {
             SCOPED_TRACE(key);
             auto value = it->second.find(key);
             ASSERT_NE(value, it->second.end());
@@ -78,6 +84,11 @@ TEST(LanguageTable, EverySectionIsCompleteAndInItsCodePage) {
             std::string decoded;
             ASSERT_TRUE(DecodeToUtf8(value->second, lang.codepage, decoded));
             EXPECT_EQ(decoded, wanted.at(key));
+            // A level's text says where its number goes.
+            const std::string name = key;
+            if (name == "IDS_SPEAK_VOLUME" || name == "IDS_SPEAK_BRIGHTNESS") {
+                EXPECT_NE(decoded.find("%1"), std::string::npos);
+            }
             // Asian texts really are in their own script, not left in English.
             bool hasHighBytes = false;
             for (unsigned char c : value->second) hasHighBytes |= c >= 0x80;

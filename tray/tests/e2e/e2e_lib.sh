@@ -19,6 +19,39 @@ until_true() { # seconds command...: polls until the command succeeds
   while ! "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
 }
 
+# Ends every process the script started, by its id (politely, then for
+# good), and removes its scratch folder WORK: the scripts' exit trap.
+end_started() {
+  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${started_pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null
+  done
+  rm -rf "$WORK"
+}
+
+# ---- The program's main window hosted by osd_host.exe (from a folder, run
+# through wine or another runner such as scripts/wine-run-korean), until
+# start-up is over; stopped through Exit.
+HOST_PID=
+start_host() { # dir [runner...]
+  local dir=$1; shift
+  local runner=("$@")
+  [ ${#runner[@]} -eq 0 ] && runner=(wine)
+  "${runner[@]}" "$dir/osd_host.exe" >/dev/null 2>&1 &
+  HOST_PID=$!
+  started_pids+=($HOST_PID)
+  probe wait-window 30000 >/dev/null && probe wait-hidden 10000
+}
+stop_host() {
+  [ -n "$HOST_PID" ] || return 0
+  probe exit >/dev/null
+  for _ in $(seq 100); do kill -0 "$HOST_PID" 2>/dev/null || break; sleep 0.1; done
+  kill "$HOST_PID" 2>/dev/null
+  until_true 10 sh -c "! wine '$BIN/tray_probe.exe' hwnd >/dev/null 2>&1"
+  HOST_PID=
+}
+
 # ---- The on-screen display seen from outside and on the screen. These need
 # W and H (the screen), T (the taskbar thickness), WORK (a scratch folder)
 # and, for picture_diff, a screenshot of the empty desktop in $WORK/empty.png.

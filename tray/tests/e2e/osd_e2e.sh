@@ -15,34 +15,11 @@ E2E_NAME=osd_e2e
 source "$(dirname "$0")/e2e_lib.sh"
 now_ms() { date +%s%3N; }
 
-cleanup() {
-  for pid in "${started_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${started_pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$pid" 2>/dev/null
-  done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
+trap end_started EXIT
 
 W=1280
 H=800
 
-HOST_PID=
-start_host() { # dir
-  wine "$1/osd_host.exe" >/dev/null 2>&1 &
-  HOST_PID=$!
-  started_pids+=($HOST_PID)
-  probe wait-window 30000 >/dev/null && probe wait-hidden 10000
-}
-stop_host() {
-  [ -n "$HOST_PID" ] || return 0
-  probe exit >/dev/null
-  for _ in $(seq 100); do kill -0 "$HOST_PID" 2>/dev/null || break; sleep 0.1; done
-  kill "$HOST_PID" 2>/dev/null
-  until_true 10 sh -c "! wine '$BIN/tray_probe.exe' hwnd >/dev/null 2>&1"
-  HOST_PID=
-}
 
 pixel() { convert "$WORK/$1" -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:; }
 flat_pixel() { convert "$1" -background black -alpha remove -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]' info:; }

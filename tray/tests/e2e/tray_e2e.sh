@@ -68,9 +68,28 @@ expect_eq "menu with the path NONE" "$(menu_items)" "337:About|336:Exit"
 reg add "$USERDEF_KEY" /v UserDefineFilePath /d 'C:\windows\notepad.exe' /f
 expect_eq "menu with a chosen program" "$(menu_items)" "338:User-Defined Key|337:About|336:Exit"
 
-# Left-clicks and double-clicks on the icon open nothing.
-for msg in 0x0202 0x0203 0x0201; do probe icon-click $msg; done
+# Left-clicks and double-clicks on the icon open nothing (the shell adds
+# NIN_SELECT after a left button's release, and sends it for the space key).
+for msg in 0x0202 0x0400 0x0203 0x0201 0x0202 0x0400; do probe icon-click $msg; done
 if probe wait-menu 1500; then fail "left clicks open no menu"; probe menu 1000 close >/dev/null; else ok "left clicks open no menu"; fi
+
+# A right click opens one menu: the shell sends the button's release and then
+# the context-menu event, and closing the menu leaves no second one behind.
+probe menu 10000 close >/dev/null
+if probe wait-menu 1500; then fail "a right click opens one menu"; probe menu 1000 close >/dev/null; else ok "a right click opens one menu"; fi
+
+# From the keyboard: Enter (NIN_KEYSELECT), and the menu key or Shift+F10
+# (WM_CONTEXTMENU), as the shell reports them on the icon.
+for key in 0x0401:Enter 0x007B:menu-key; do
+  probe icon-click "${key%%:*}"
+  if probe wait-menu 10000; then
+    focus_desktop; xdotool key Escape
+    if probe wait-no-menu 10000; then ok "${key#*:} opens the tray menu, Escape closes it"; else
+      fail "${key#*:} opens the tray menu, Escape closes it" "menu still open"; fi
+  else
+    fail "${key#*:} opens the tray menu, Escape closes it" "no menu"
+  fi
+done
 
 # ---- a hotkey while logging is off adds nothing to the log
 W=1280; H=800; T=$(osd taskbar); [ "$T" == none ] && T=34

@@ -61,7 +61,7 @@ private:
 class Eco : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(vxtest::Run("emuctl.exe", "reset"), 0); }
-    void TearDown() override { vxtest::Run("emuctl.exe", "reset"); }
+    void TearDown() override { vxtest::Run("emuctl.exe", "reset"); }  // settings too
 };
 
 TEST_F(Eco, OnThenOffReturnsToTheSchemeActiveBeforeAndLeavesNoEcoScheme) {
@@ -147,6 +147,50 @@ TEST_F(Eco, AMissingSchemeFileNeitherHangsNorLeavesState) {
     EXPECT_EQ(active, kBalancedText);
     EXPECT_FALSE(exists);
     EXPECT_EQ(afterOff, kBalancedText);
+}
+
+// The ECO key while the power-scheme calls fail (the emulated power
+// management refuses the next N calls of any process): a few failures in a
+// row are tried past, more leave the schemes as they were without a hang,
+// and once the calls work the next press does what it says.
+TEST_F(Eco, TheEcoKeyWithFailingPowerCallsLeavesNoWrongStateAndWorksOnceTheyWork) {
+    vxtest::ServiceRun service;  // the firmware's interface version: states come in the events
+    ASSERT_TRUE(service.Serving());
+    MainWindow main;
+    ASSERT_TRUE(main.Hwnd());
+    auto ecoKey = [&](bool on) { SendMessageA(main.Hwnd(), WM_FIRMWARE_EVENT, 0x79, on ? 0x01 : 0x00); };
+    auto failNext = [](int n) {
+        ASSERT_EQ(vxtest::Run("emuctl.exe", "setting PowerFailCalls " + std::to_string(n)), 0);
+    };
+    Power("activate high");
+    ecoKey(true);
+    ASSERT_EQ(ActiveScheme(), kEcoText);
+
+    // Fewer failures than a call is tried: each press still does its work.
+    for (int n = 1; n < vx::kPowerCallTries; ++n) {
+        SCOPED_TRACE(testing::Message() << n << " failing calls");
+        failNext(n);
+        ecoKey(false);
+        EXPECT_EQ(ActiveScheme(), kHighText);
+        EXPECT_FALSE(SchemeExists(kEcoText));
+        failNext(n);
+        ecoKey(true);
+        EXPECT_EQ(ActiveScheme(), kEcoText);
+    }
+
+    // Every call failing: presses change nothing and return.
+    failNext(1000);
+    for (bool on : {false, true, false}) ecoKey(on);
+    failNext(0);
+    EXPECT_EQ(ActiveScheme(), kEcoText);
+    // Working again: the next presses leave ECO for the saved plan and enter it again.
+    ecoKey(false);
+    EXPECT_EQ(ActiveScheme(), kHighText);
+    EXPECT_FALSE(SchemeExists(kEcoText));
+    ecoKey(true);
+    EXPECT_EQ(ActiveScheme(), kEcoText);
+    ecoKey(false);
+    EXPECT_EQ(ActiveScheme(), kHighText);
 }
 
 }  // namespace

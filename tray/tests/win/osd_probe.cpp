@@ -77,7 +77,8 @@ int Usage() {
                  "  windows         the visible OSD windows: left top width height\n"
                  "  taskbar         the taskbar's height, or none\n"
                  "  fullscreen MS   a full-screen window in the foreground for MS ms\n"
-                 "  post MSG W L    post a message (a registered name, or a number) to the main window\n");
+                 "  post MSG W L [COUNT STEP]   post a message (a registered name, or a number) to the main\n"
+                 "                  window; COUNT of them 100 ms apart, lParam growing by STEP\n");
     return 2;
 }
 
@@ -115,16 +116,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cmd == "fullscreen") return FullScreen(static_cast<DWORD>(num(2)));
-    if (cmd == "post" && argc == 5) {
-        // A registered message as another program delivers it: post NAME WPARAM LPARAM (0x hex allowed).
+    if (cmd == "post" && (argc == 5 || argc == 7)) {
+        // A registered message as another program delivers it: post NAME WPARAM LPARAM (0x hex allowed);
+        // with COUNT and STEP, COUNT of them 100 ms apart, lParam growing by STEP (a held key's burst).
         HWND main = MainWindow();
         char* end = nullptr;
         UINT msg = static_cast<UINT>(std::strtoul(argv[2], &end, 0));
         if (*end) msg = RegisterWindowMessageA(argv[2]);
-        return main && PostMessageA(main, msg, std::strtoul(argv[3], nullptr, 0),
-                                    static_cast<LPARAM>(std::strtoul(argv[4], nullptr, 0)))
-                   ? 0
-                   : 1;
+        const int count = argc == 7 ? std::atoi(argv[5]) : 1;
+        const long step = argc == 7 ? std::strtol(argv[6], nullptr, 0) : 0;
+        const long first = std::strtol(argv[4], nullptr, 0);
+        for (int i = 0; i < count; ++i) {
+            if (i > 0) Sleep(100);
+            if (!main || !PostMessageA(main, msg, std::strtoul(argv[3], nullptr, 0), static_cast<LPARAM>(first + i * step)))
+                return 1;
+        }
+        return 0;
     }
     return Usage();
 }

@@ -37,6 +37,14 @@ bool IconPresent(HWND owner) {
     return owner && Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
+// The icon's callback for an icon of version 4: the event and the icon id
+// in lParam, the anchor (here the cursor) in wParam.
+bool PostIconEvent(HWND main, UINT event) {
+    POINT at = {};
+    GetCursorPos(&at);
+    return PostMessageA(main, kTrayIconMessage, MAKEWPARAM(at.x, at.y), MAKELPARAM(event, 1)) != FALSE;
+}
+
 HWND VisiblePopupMenu() {
     HWND popup = FindWindowA("#32768", nullptr);
     return popup && IsWindowVisible(popup) ? popup : nullptr;
@@ -188,7 +196,9 @@ int main(int argc, char** argv) {
     if (cmd == "menu") {
         HWND main = MainWindow();
         if (!main) return 1;
-        PostMessageA(main, kTrayIconMessage, 1, WM_RBUTTONUP);
+        // A right click as the shell reports it to an icon of the newer version.
+        PostIconEvent(main, WM_RBUTTONUP);
+        PostIconEvent(main, WM_CONTEXTMENU);
         if (!WaitFor(ms, [](void*) { return VisiblePopupMenu() != nullptr; }, nullptr)) {
             std::printf("no popup menu\n");
             return 1;
@@ -260,8 +270,9 @@ int main(int argc, char** argv) {
                    : 1;
     }
     if (cmd == "icon-click") {
-        // A mouse message of the icon's callback, as the shell sends it.
-        return MainWindow() && PostMessageA(MainWindow(), kTrayIconMessage, 1, std::strtol(arg(2), nullptr, 0)) ? 0 : 1;
+        // An event of the icon's callback (a mouse message, NIN_SELECT, NIN_KEYSELECT,
+        // WM_CONTEXTMENU), as the shell sends it to an icon of the newer version.
+        return MainWindow() && PostIconEvent(MainWindow(), static_cast<UINT>(std::strtol(arg(2), nullptr, 0))) ? 0 : 1;
     }
     if (cmd == "about-ok-rect") {
         RECT r;
