@@ -479,10 +479,14 @@ phase_wmi_restart() {
     sleep 1.5  # the emulated WMI service is down this long
     t0=$(ms_now)
     local before; before=$(log_groups)
-    # The tray program subscribes again by itself, with back-off: the next
-    # hotkey is pressed until one is logged (each waits 2 s), at most 30 s.
+    # The tray program subscribes again by itself, with back-off: a hotkey
+    # is pressed until one is logged (each waits 2 s), for at most 30 s.
     n=0
-    until_true 30 sh -c "wine '$BIN/emuctl.exe' press wireless >/dev/null 2>&1; sleep 2; [ \$(LC_ALL=C grep -ac '[0-9]>> '\$'\\r''\$' '$LOGFILE') -gt $before ]" && n=1
+    local end=$((SECONDS + 30))
+    while [ $SECONDS -lt $end ]; do
+      emuctl press wireless >/dev/null
+      until_true 2 groups_at_least $((before + 1)) && { n=1; break; }
+    done
     exact wmi-restart "WMI service restarted ($mode), 1.5 s down" "a hotkey after it is back logged within 30 s" "$n" 1
     timing wmi-restart "WMI service restarted ($mode), 1.5 s down" "WMI back -> hotkey logged" "$(($(ms_now) - t0)) ms" "-"
     sleep 2.5
