@@ -527,5 +527,11 @@ PHASES=(setup ${SOAK_PHASES:-phase_tray_load phase_service_faults phase_service_
 for phase in "${PHASES[@]}"; do
   log "phase $phase (Wine's server: $(wine_server_pid))"
   "$phase" || { row "$phase" "the phase's set-up" "ran" "no" "yes" FAIL; [ "$phase" == setup ] && exit 1; }
+  # Every program of the run belongs to Wine's server that was there at the
+  # start; once it has gone, nothing after says anything about the suite.
+  if [ "$phase" != setup ] && [ "$(wine_server_pid)" != "$SERVER_PID" ]; then
+    exact wine "$phase" "Wine's server of the prefix ended under it (the later phases not run)" 1 0
+    exit 1
+  fi
 done
 exit 0
