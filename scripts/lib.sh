@@ -47,6 +47,26 @@ pe_machine() {
   od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' '
 }
 
+# The Wine loader of a Windows build's bitness: it runs the program in the
+# very process it starts (the default loader runs 64-bit programs through a
+# launcher), so $! of a program started with it is the program's own process.
+wine_loader() { # win64|win32
+  if [ "$1" == win64 ]; then echo /usr/lib/wine/wine64; else echo /usr/lib/wine/wine; fi
+}
+
+# The Unix process of a running Windows program, found by its file name
+# (case-insensitive): the process whose command line starts with it and
+# which maps that file (a 64-bit program started by the default loader also
+# has a launcher process of the same command line, which does not map it).
+unix_pid_of() { # NAME.exe
+  local p
+  for p in /proc/[0-9]*; do
+    { tr '\0' '\n' <"$p/cmdline"; } 2>/dev/null | head -1 | grep -qiE "(^|[\\/])$1\$" || continue
+    grep -qiE "/$1\$" "$p/maps" 2>/dev/null && { echo "${p#/proc/}"; return 0; }
+  done
+  return 1
+}
+
 # Runs a command with a time limit, killing its whole process group on expiry.
 bounded() { timeout --kill-after=10 "$@"; }
 

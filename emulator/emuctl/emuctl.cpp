@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -72,6 +73,9 @@ void printUsage(FILE* out) {
                "  power remove <scheme>   delete a scheme (refused for the active one)\n"
                "  power alarm <low> <critical>  battery alarm levels (ReadGlobalPwrPolicy), percent\n"
                "  power reset             Balanced (active), High performance and Power saver only\n"
+               "  script                  run emuctl commands read from standard input, one a line\n"
+               "                          (blank lines skipped, \"pause <ms>\" waits); each prints\n"
+               "                          as alone; a count of failed lines goes to standard error\n"
                "  wmi-restart <ms> [silent]  restart Windows' WMI service: every root\\WMI event\n"
                "                          subscription of every process ends (its sink told\n"
                "                          WBEM_E_SHUTTING_DOWN, or with silent never called again),\n"
@@ -542,12 +546,36 @@ int run(const std::vector<std::string>& args) {
   return usageError(("unknown command: " + cmd).c_str());
 }
 
+// Many commands in one process: a long run drives thousands of presses and
+// level changes, and a process per command would cost more than the command.
+int script() {
+  char line[4096];
+  long lines = 0, failed = 0;
+  while (std::fgets(line, sizeof line, stdin)) {
+    std::vector<std::string> args;
+    for (char* word = std::strtok(line, " \t\r\n"); word; word = std::strtok(nullptr, " \t\r\n"))
+      args.push_back(word);
+    if (args.empty()) continue;
+    ++lines;
+    if (args[0] == "pause" && args.size() == 2) {
+      auto ms = emu::parseUserNumber(args[1]);
+      if (ms && *ms <= 600000) Sleep(*ms);
+      else ++failed;
+      continue;
+    }
+    if (args[0] == "script" || run(args) != kOk) ++failed;
+    std::fflush(stdout);
+  }
+  std::fprintf(stderr, "emuctl: script: %ld lines, %ld failed\n", lines, failed);
+  return failed == 0 ? kOk : kFailed;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(emu::toUtf8(argv[i]));
-  int rc = run(args);
+  int rc = args.size() == 1 && args[0] == "script" ? script() : run(args);
   std::fflush(stdout);
   return rc;
 }

@@ -16,7 +16,8 @@ struct EmuctlResult {
   std::string out;              // standard output and error, without '\r'
 };
 
-inline EmuctlResult RunEmuctl(const std::wstring& args, DWORD timeoutMs = 30000) {
+// With input, emuctl reads it as its standard input (then end of file).
+inline EmuctlResult RunEmuctl(const std::wstring& args, DWORD timeoutMs = 30000, const std::string* input = nullptr) {
   EmuctlResult r;
   wchar_t path[MAX_PATH];
   std::wstring dir(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
@@ -31,12 +32,22 @@ inline EmuctlResult RunEmuctl(const std::wstring& args, DWORD timeoutMs = 30000)
   si.hStdOutput = writeEnd;
   si.hStdError = writeEnd;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  HANDLE inRead = nullptr, inWrite = nullptr;
+  if (input) {
+    if (!CreatePipe(&inRead, &inWrite, &sa, static_cast<DWORD>(input->size() + 4096))) return r;
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    DWORD put = 0;
+    WriteFile(inWrite, input->data(), static_cast<DWORD>(input->size()), &put, nullptr);
+    CloseHandle(inWrite);
+    si.hStdInput = inRead;
+  }
   PROCESS_INFORMATION pi{};
   std::wstring cmd = L"\"" + dir + L"emuctl.exe\" " + args;
   BOOL started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                                 nullptr, nullptr, &si, &pi);
   const DWORD startError = started ? 0 : GetLastError();
   CloseHandle(writeEnd);
+  if (inRead) CloseHandle(inRead);
   if (!started) r.out = "emuctl could not be started, error " + std::to_string(startError);
   if (started) {
     // Drained on a thread so that the wait below is the one bounded wait.

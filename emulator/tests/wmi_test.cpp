@@ -501,6 +501,33 @@ TEST_F(EmulatorWmi, Cimv2ClassesCanBeOverriddenForOneTest) {
   EXPECT_EQ(getText(back[0].get(), L"SMBIOSBIOSVersion"), wineVersion);
 }
 
+// A script runs each line as its own command, in order, in one process;
+// failed lines are counted, not fatal, and decide the exit code.
+TEST(Emuctl, ScriptRunsEachLineAndCountsFailures) {
+  struct Case {
+    std::string input;
+    DWORD exitCode;
+    const char* output;   // in order in the output
+    const char* summary;  // on standard error
+  } cases[] = {
+      {"set Device 3\npause 10\nget Device\n\nset Device 0x0B\n", 0, "Device=3\nDevice=3\nDevice=11\n",
+       "script: 4 lines, 0 failed"},
+      {"set Device 1\nfrobnicate\nset Bogus 1\npause many\nscript\nget Device\n", 1, "Device=1\nDevice=1\n",
+       "script: 6 lines, 4 failed"},
+      {"", 0, "", "script: 0 lines, 0 failed"},
+  };
+  for (const auto& c : cases) {
+    auto r = emutest::RunEmuctl(L"script", 30000, &c.input);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.input << r.out;
+    std::string values;
+    for (size_t at = 0; (at = r.out.find("Device=", at)) != std::string::npos; at = r.out.find('\n', at))
+      values += r.out.substr(at, r.out.find('\n', at) + 1 - at);
+    EXPECT_EQ(values, c.output) << c.input;
+    EXPECT_NE(r.out.find(c.summary), std::string::npos) << c.input << r.out;
+  }
+  ASSERT_EQ(emuctl(L"reset").exitCode, 0u);
+}
+
 TEST(Emuctl, RejectsWhatItCannotDo) {
   const std::pair<const wchar_t*, DWORD> cases[] = {
       {L"", 2}, {L"frobnicate", 2}, {L"set Bogus 1", 2}, {L"set Device abc", 2},

@@ -111,9 +111,11 @@ reg_value() { # key value
   timeout 60 wine reg query "$1" /v "$2" "$REG_VIEW" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
 VX_PID=
+# VX_LOADER, when set, is the Wine loader that runs it (see wine_loader in
+# scripts/lib.sh: VX_PID is then the program's own process).
 start_vorlix() { # [dir] [env...]: starts Vorlix and waits for its tray icon
   local dir=${1:-$BIN}; shift || true
-  env "$@" wine "$dir/Vorlix.exe" >/dev/null 2>&1 &
+  env "$@" "${VX_LOADER:-wine}" "$dir/Vorlix.exe" >/dev/null 2>&1 &
   VX_PID=$!
   started_pids+=($VX_PID)
   probe wait-window 30000 >/dev/null && probe wait-icon 10000 >/dev/null && probe wait-hidden 10000
