@@ -55,10 +55,22 @@ timing() { # phase what checked figure bound
 # ---- Resources of a running program: handles, GDI objects, windows (see
 # soak/proc_usage.cpp for how each is counted here) and private kB (from
 # the kernel's view of the Wine process, bench/memory_lib.sh).
+# Private memory is the lowest of a few samples a second apart: Wine's heap
+# swings by several hundred kB from one moment to the next as blocks are
+# taken and given back, while a leak raises the floor those samples share.
+private_floor() { # unix-pid
+  local i kb low=
+  for i in 1 2 3 4; do
+    kb=$(private_total "$1")
+    [ -z "$low" ] || [ "$kb" -lt "$low" ] && low=$kb
+    [ $i -lt 4 ] && sleep 1
+  done
+  echo "$low"
+}
 usage() { # windows-pid-or-name unix-pid -> "handles gdi user private_kB"
   local line
   line=$(w "$USAGE" "$1") || return 1
-  echo "$(sed -E 's/.*handles=([0-9]+) gdi=([0-9]+) user=([0-9]+).*/\1 \2 \3/' <<<"$line") $(private_total "$2")"
+  echo "$(sed -E 's/.*handles=([0-9]+) gdi=([0-9]+) user=([0-9]+).*/\1 \2 \3/' <<<"$line") $(private_floor "$2")"
 }
 usage_rows() { # phase what before-line after-line
   local h0 g0 u0 m0 h1 g1 u1 m1
@@ -271,8 +283,13 @@ phase_service_faults() {
     harrowd -start
     back_to_works "$times"
   done
-  local killed=0
-  for ((i = 0; i < cycles; i++)); do
+  local killed=0 kills=$cycles
+  # Wine 8's own server of the prefix can end when a service is killed while
+  # a client's requests flow (seen at the 7th to 20th kill of default runs),
+  # which takes every program of the run with it: the quick run, a tier of
+  # the tests, leaves the kills to the default run.
+  [ "$QUICK" == 1 ] && kills=0
+  for ((i = 0; i < kills; i++)); do
     # A client sends requests back to back while the service is killed.
     (while :; do timeout 30 wine "$BIN/zelcmd.exe" 'root\WMI:Q:ZEL_Device:Device:0' >/dev/null 2>&1; done) &
     requester=$!
@@ -285,8 +302,12 @@ phase_service_faults() {
     harrowd -start
     back_to_works "$times"
   done
-  local what="service stopped+started ${cycles}x, killed amid requests+started ${cycles}x" never worst median
-  exact service-faults "$what" "service kills done (taskkill /f)" "$killed" "$cycles"
+  local what="service stopped+started ${cycles}x, killed amid requests+started ${kills}x" never worst median
+  if [ "$kills" -gt 0 ]; then
+    exact service-faults "$what" "service kills done (taskkill /f)" "$killed" "$kills"
+  else
+    not_run service-faults "service killed amid requests" "left to the default run (Wine's server of the prefix can end under it)"
+  fi
   watch_rows service-faults "$what" service
   never=$(grep -c never "$times")
   exact service-faults "$what" "hotkey needing the service not working 10 s after it is back" "$never" 0
@@ -294,7 +315,7 @@ phase_service_faults() {
   median=$(grep -v never "$times" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
   timing service-faults "$what" "service back -> hotkey works (median, worst)" "${median:-?} ms, ${worst:-?} ms" "2000 ms"
   # Three presses in each outage and the theater key after it, each cycle.
-  local expected=$((2 * cycles * 4)) got=$(($(log_groups) - groups0))
+  local expected=$(((cycles + kills) * 4)) got=$(($(log_groups) - groups0))
   exact service-faults "$what" "presses of these cycles missing from the log" "$((got >= expected ? 0 : expected - got))" 0
   vorlix_alive && n=0 || n=1
   exact service-faults "$what" "Vorlix crashed or restarted" "$n" 0
